@@ -1,0 +1,41 @@
+#pragma once
+
+#include "audio/AudioEngine.h"
+#include "audio/ControlBlock.h"
+#include "audio/Input.h"
+#include "cpu/Mc6802.h"
+#include "rom/RomBrowser.h"
+#include "ui/CpuSnapshot.h"
+#include "ui/DebuggerScreen.h"
+
+#include <cstdint>
+#include <memory>
+
+// The whole running system. Owns everything; the other objects refer to each other through
+// pointers set once in init.
+struct App {
+    static constexpr std::int32_t modeDebugger = 0;
+    static constexpr std::int32_t modeRomSelect = 1;
+
+    std::int32_t mode = modeRomSelect;
+    DebuggerScreen screen;
+    ControlBlock control;
+    Input input;
+    Mc6802 cpu;
+    AudioEngine audio;
+    RomBrowser browser;
+
+    std::unique_ptr<std::uint8_t[]> memory;  // the 64 KiB address space
+    std::unique_ptr<std::uint32_t[]> heatMap; // 65,536 heat entries
+    CpuSnapshot snapshot;                     // what the debugger screen draws from
+
+    App();
+    // Start-up. Returns false when the display cannot be set up (the reason is on stderr).
+    bool init();
+    // The main loop; returns when the user quits.
+    void run();
+    // One iteration of the main loop; false once the user asked to quit.
+    bool iterate();
+    // Releases everything in order: audio, memory, font, renderer, window, SDL.
+    void teardown();
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+struct Mc6802;
+struct ControlBlock;
+
+// The audio callback's context. The callback is the emulated board's clock: for every
+// output sample it runs the processor up to sampleCount * speed cycles and emits the DAC
+// byte at 0x0400.
+struct AudioEngine {
+    static constexpr int sampleRate = 48000;
+    static constexpr int bufferFrames = 1024;
+    static constexpr std::int32_t defaultSpeed = 19;
+    static constexpr std::int32_t minSpeed = 1;
+    static constexpr std::int32_t maxSpeed = 100;
+    // Nibble index ranges of the memory-edit cursor: RAM bytes 0x00..0xFF, PIA 0x400..0x40F.
+    static constexpr std::int32_t ramCursorLast = 511;
+    static constexpr std::int32_t piaCursorFirst = 2048;
+    static constexpr std::int32_t piaCursorLast = 2079;
+
+    Mc6802* cpu = nullptr;
+    ControlBlock* control = nullptr;
+    std::int32_t editCursor = 0;   // written by the audio thread only
+    std::uint64_t sampleCount = 0; // samples produced while running; never reset
+    std::int32_t speed = defaultSpeed; // processor cycles per sample, 1..100
+
+    // Applies the pending command batch. Audio thread, at the start of a buffer.
+    void applyCommands();
+
+    // The float sample for a DAC byte: (byte - 127) * 0.001.
+    static float sampleFor(std::uint8_t dac) { return static_cast<float>(dac - 127) * 0.001f; }
+};
+
+// SDL audio callback; userdata is the AudioEngine. Allocates nothing, locks nothing.
+void audioCallback(void* userdata, Uint8* stream, int len);

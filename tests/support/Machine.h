@@ -1,0 +1,39 @@
+#pragma once
+
+#include "cpu/Mc6802.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+// A processor wired to arrays of its own, for tests.
+struct Machine {
+    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(Mc6802::memorySize, 0);
+    std::vector<std::uint32_t> heat = std::vector<std::uint32_t>(Mc6802::memorySize, 0);
+    Mc6802 cpu;
+
+    Machine() {
+        cpu.memory = memory.data();
+        cpu.heat = heat.data();
+    }
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // Writes bytes straight into memory from address on (wrapping at 0xFFFF); no heat.
+    void load(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
+        for (std::uint8_t b : bytes)
+            memory[address++] = b;
+    }
+    // Places a program and points PC at it.
+    void program(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
+        load(address, bytes);
+        cpu.PC = address;
+    }
+    // Runs n steps and returns the cycles they took.
+    std::uint64_t run(int n = 1) {
+        const std::uint64_t before = cpu.cycleCount;
+        for (int i = 0; i < n; ++i)
+            cpu.step();
+        return cpu.cycleCount - before;
+    }
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/BitmapFont.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+
+struct Mc6802;
+
+// The debugger screen: window, renderer, font, and the drawing of one frame (hex panels
+// tinted by heat, registers, an 80-line listing from PC, titles and key help).
+struct DebuggerScreen {
+    static constexpr int windowWidth = 740;
+    static constexpr int windowHeight = 756;
+    static constexpr const char* windowTitle =
+        "hummbox v0.2 by Trasolen 2015 - Zorvath sound board emulator";
+
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    std::unique_ptr<BitmapFont> font;
+    const char* hexDigits = nullptr;
+    char textBuffer[80]{};
+    char registerA[7]{};
+    char registerB[7]{};
+    char registerX[9]{};
+    char registerPC[9]{};
+    char registerSP[9]{};
+    char registerCC[11]{};
+
+    // Creates the window, the renderer (accelerated with vsync, else software) and the
+    // font from font.bmp, and fills the register line templates. Returns false, with
+    // SDL's error on stderr, when no window or renderer can be had.
+    bool init();
+
+    // One whole frame into the renderer (the caller presents): panels, registers,
+    // listing, fixed texts; then, if stopped, lights the instruction at PC in cpu's heat
+    // map, and ages every heat entry by one.
+    void draw(Mc6802& cpu, std::int32_t editCursor, bool stopped);
+
+    // The drawing half of draw: reads cpu, changes nothing of it.
+    void drawFrame(const Mc6802& cpu, std::int32_t editCursor);
+    // The heat half of draw: lighting the instruction at PC when stopped, then ageing.
+    static void lightAndAge(Mc6802& cpu, bool stopped);
+
+    void drawHexPanel(const Mc6802& cpu, const std::uint8_t* memory, std::int32_t first,
+                      std::int32_t last, int textRow, int bytesPerLine, std::int32_t cursor);
+
+    // Font, then renderer, then window.
+    void destroy();
+};
