@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -29,30 +28,40 @@ std::string lower(std::string s) {
     return s;
 }
 
-// Reads the lines that carry code ("F800 8E007F   67  reset   lds  #$007F") and keeps
-// those whose mnemonic is an instruction rather than a data directive or the note macro.
+bool isHex(const std::string& s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) {
+        return std::isxdigit(c) && !std::islower(c);
+    });
+}
+
+// Reads the lines that carry code ("F800 8E007F   67  reset   lds  #$007F": address, code
+// bytes, line number, source) and keeps those whose mnemonic is an instruction rather than
+// a data directive or the note macro.
 std::vector<ListedInstruction> readListing(const std::string& path) {
-    static const std::regex codeLine(R"(^([0-9A-F]{4}) ([0-9A-F]+) +([0-9]+)  (.*)$)");
     static const std::set<std::string> data = {"db", "dw", "dl", "ddb", "ds", "asc", "note"};
     std::vector<ListedInstruction> out;
     std::ifstream in(path);
     std::string text;
     while (std::getline(in, text)) {
-        std::smatch m;
-        if (!std::regex_match(text, m, codeLine)) continue;
-        const std::string source = m[4];
+        std::istringstream fields(text);
+        std::string address, hex, line;
+        fields >> address >> hex >> line;
+        if (address.size() != 4 || !isHex(address) || !isHex(hex) || hex.size() % 2 != 0 ||
+            line.empty() ||
+            !std::all_of(line.begin(), line.end(), [](unsigned char c) { return std::isdigit(c); }))
+            continue;
+        // The source follows the line number after two blanks.
+        const std::size_t lineEnd = text.find(line, 5 + hex.size()) + line.size();
+        const std::string source = text.size() > lineEnd + 2 ? text.substr(lineEnd + 2) : "";
         std::istringstream words(source);
         std::string first, second;
         words >> first >> second;
         const bool labelled =
             !source.empty() && !std::isspace(static_cast<unsigned char>(source[0]));
         const std::string mnemonic = lower(labelled ? second : first);
-        if (data.count(mnemonic)) continue;
-        ListedInstruction inst{static_cast<unsigned>(std::stoul(m[1].str(), nullptr, 16)),
-                               {},
-                               mnemonic,
-                               std::stoi(m[3].str())};
-        const std::string hex = m[2];
+        if (mnemonic.empty() || data.count(mnemonic)) continue;
+        ListedInstruction inst{
+            static_cast<unsigned>(std::stoul(address, nullptr, 16)), {}, mnemonic, std::stoi(line)};
         for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
             inst.bytes.push_back(
                 static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
