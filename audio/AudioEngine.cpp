@@ -1,0 +1,99 @@
+#include "audio/AudioEngine.h"
+
+#include "audio/ControlBlock.h"
+#include "cpu/Mc6802.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::int32_t cursorRowNibbles = 32;
+
+// The cursor rule: clamps into RAM (0..511) or the PIA row (2048..2079) and crosses between
+// them at the ends, so a cursor left one past a range by a digit comes back at once.
+std::int32_t moveCursor(std::int32_t c, const ControlBlock& control) {
+    const std::int32_t moved = c + control.cursorDx + cursorRowNibbles * control.cursorDy;
+    if (c <= AudioEngine::ramCursorLast) {
+        if (control.switchPanel) return AudioEngine::piaCursorFirst;
+        c = moved < 0 ? 0 : moved;
+        return c > AudioEngine::ramCursorLast ? AudioEngine::piaCursorFirst : c;
+    }
+    if (control.switchPanel) return 0;
+    c = moved < AudioEngine::piaCursorFirst ? AudioEngine::ramCursorLast : moved;
+    return c > AudioEngine::piaCursorLast ? AudioEngine::piaCursorLast : c;
+}
+
+} // namespace
+
+void AudioEngine::applyCommands() {
+    ControlBlock& c = *control;
+
+    editCursor = moveCursor(editCursor, c);
+
+    if (c.step && !c.running.load(std::memory_order_relaxed)) cpu->step();
+
+    if (c.irq) cpu->irq();
+
+    if (c.hexDigit != -1) {
+        const auto address = static_cast<std::uint16_t>(editCursor / 2);
+        const auto digit = static_cast<std::uint8_t>(c.hexDigit & 0x0F);
+        std::uint8_t& byte = cpu->memory[address];
+        // An edit is not a processor access: no write window, no heat.
+        byte = (editCursor & 1) ? static_cast<std::uint8_t>((byte & 0xF0) | digit)
+                                : static_cast<std::uint8_t>((byte & 0x0F) | digit << 4);
+        ++editCursor; // may leave the range by one; the next batch's motion brings it back
+    }
+
+    if (c.adjust != 0) {
+        const auto address = static_cast<std::uint16_t>(editCursor / 2);
+        cpu->write8(address, static_cast<std::uint8_t>(cpu->read8(address) + c.adjust));
+    }
+
+    if (c.speedDelta != 0) {
+        const std::int64_t s = std::int64_t{speed} + c.speedDelta;
+        speed = s < minSpeed ? minSpeed : s > maxSpeed ? maxSpeed : static_cast<std::int32_t>(s);
+    }
+
+    // Last, so that it overrides whatever the batch did to registers and low memory.
+    if (c.reset) cpu->reset();
+}
+
+void audioCallback(void* userdata, Uint8* stream, int len) {
+    auto& engine = *static_cast<AudioEngine*>(userdata);
+    ControlBlock& control = *engine.control;
+    const std::size_t bytes = len > 0 ? static_cast<std::size_t>(len) : 0;
+    const std::size_t n = bytes / sizeof(float);
+
+    if (control.pending.load(std::memory_order_acquire)) {
+        engine.applyCommands();
+        control.pending.store(false, std::memory_order_release);
+    }
+
+    if (!control.running.load(std::memory_order_relaxed)) {
+        std::memset(stream, 0, bytes);
+        return;
+    }
+    if (n == 0) {
+        std::memset(stream, 0, bytes);
+        return;
+    }
+
+    Mc6802& cpu = *engine.cpu;
+    const auto s = static_cast<std::uint64_t>(std::int64_t{engine.speed});
+    const std::uint8_t* dac = cpu.memory + Mc6802::dacAddress;
+    std::uint64_t samples = engine.sampleCount;
+    Uint8* out = stream;
+    for (std::size_t i = 0; i < n; ++i) {
+        // The target is the total sample count times the speed, not a running sum: a speed
+        // change moves it by sampleCount * delta at once.
+        const std::uint64_t target = ++samples * s;
+        while (cpu.cycleCount < target)
+            cpu.step();
+        const float sample = AudioEngine::sampleFor(*dac); // read directly: no heat bump
+        std::memcpy(out, &sample, sizeof sample);
+        out += sizeof sample;
+    }
+    engine.sampleCount = samples;
+    // A length that is not a whole number of samples leaves a few bytes that carry no sample.
+    std::memset(out, 0, bytes - n * sizeof(float));
+}
