@@ -1,0 +1,93 @@
+#include "audio/AudioEngine.h"
+#include "audio/ControlBlock.h"
+#include "tests/support/Machine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+
+namespace {
+
+// A siren over noise, in the style of the board's sound programs: a square wave whose half
+// period shrinks by one delay-loop pass per half wave (the pitch rises, then starts over),
+// with an 8-bit shift-register noise added on top. Most of the time goes to the delay loop,
+// as in real sound ROMs.
+//
+//   F800 8E 00 7F  reset  lds  #$007F
+//   F803 86 01            ldaa #$01
+//   F805 97 12            staa seed         ; noise seed, never zero
+//   F807 CE 01 00  sweep  ldx  #$0100       ; lowest pitch
+//   F80A DF 10            stx  period
+//   F80C 96 12     half   ldaa seed         ; next noise byte: rotate right, fold in the
+//   F80E 46               rora              ; taps when a 1 drops out
+//   F80F 24 02            bcc  keep
+//   F811 88 B8            eora #$B8
+//   F813 97 12     keep   staa seed
+//   F815 84 3F            anda #$3F         ; noise at a quarter of full scale
+//   F817 9B 13            adda level        ; on top of the square wave
+//   F819 B7 04 00         staa $0400        ; to the DAC
+//   F81C 96 13            ldaa level        ; flip the square wave between $00 and $C0
+//   F81E 88 C0            eora #$C0
+//   F820 97 13            staa level
+//   F822 DE 10            ldx  period       ; wait half a period, 8 cycles a pass
+//   F824 09        wait   dex
+//   F825 26 FD            bne  wait
+//   F827 DE 10            ldx  period       ; one pass shorter next time
+//   F829 09               dex
+//   F82A DF 10            stx  period       ; (stx leaves the flags of dex)
+//   F82C 26 DE            bne  half
+//   F82E 20 D7            bra  sweep
+//   FFF8 F8 00 ...        every vector points at reset
+constexpr std::array<std::uint8_t, 48> siren = {
+    0x8E, 0x00, 0x7F, 0x86, 0x01, 0x97, 0x12, 0xCE, 0x01, 0x00, 0xDF, 0x10, 0x96, 0x12, 0x46, 0x24,
+    0x02, 0x88, 0xB8, 0x97, 0x12, 0x84, 0x3F, 0x9B, 0x13, 0xB7, 0x04, 0x00, 0x96, 0x13, 0x88, 0xC0,
+    0x97, 0x13, 0xDE, 0x10, 0x09, 0x26, 0xFD, 0xDE, 0x10, 0x09, 0xDF, 0x10, 0x26, 0xDE, 0x20, 0xD7,
+};
+
+constexpr double bufferMs = 1000.0 * AudioEngine::bufferFrames / AudioEngine::sampleRate;
+
+void audioCallbackOneBuffer(benchmark::State& state) {
+    Machine m;
+    for (std::size_t i = 0; i < siren.size(); ++i)
+        m.memory[Mc6802::romBase + i] = siren[i];
+    for (std::uint16_t v = Mc6802::irqVector; v != 0; v = static_cast<std::uint16_t>(v + 2))
+        m.load(v, {0xF8, 0x00});
+    m.cpu.reset();
+    // Every instruction of the program must be one the processor executes.
+    for (int i = 0; i < 100000; ++i)
+        if (!m.cpu.step()) {
+            state.SkipWithError("the sound program hit an unimplemented opcode");
+            return;
+        }
+
+    ControlBlock control;
+    AudioEngine engine;
+    engine.cpu = &m.cpu;
+    engine.control = &control;
+    engine.speed = static_cast<std::int32_t>(state.range(0));
+    engine.sampleCount = m.cpu.cycleCount / static_cast<std::uint64_t>(engine.speed);
+    control.running = true;
+
+    alignas(float) std::array<Uint8, AudioEngine::bufferFrames * sizeof(float)> buffer{};
+    const std::uint64_t cyclesBefore = m.cpu.cycleCount;
+    for (auto _ : state) {
+        audioCallback(&engine, buffer.data(), static_cast<int>(buffer.size()));
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["cycles_per_buffer"] =
+        benchmark::Counter(static_cast<double>(m.cpu.cycleCount - cyclesBefore) /
+                           static_cast<double>(state.iterations()));
+    state.counters["emulated_cycles"] = benchmark::Counter(
+        static_cast<double>(m.cpu.cycleCount - cyclesBefore), benchmark::Counter::kIsRate);
+    state.counters["buffer_ms"] = bufferMs;
+    // Seconds of audio produced per second of work: 100 / this is the share in percent.
+    state.counters["realtime_factor"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * bufferMs / 1000.0, benchmark::Counter::kIsRate);
+}
+
+} // namespace
+
+// One 1,024-sample callback at the default speed and at the maximum. The share of the
+// buffer's playing time is the reported time divided by buffer_ms.
+BENCHMARK(audioCallbackOneBuffer)->Arg(19)->Arg(100)->Unit(benchmark::kMicrosecond);
