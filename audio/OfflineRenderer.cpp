@@ -1,0 +1,92 @@
+#include "audio/OfflineRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+OfflineRenderer::OfflineRenderer() {
+    cpu.memory = memory.data();
+    cpu.heat = heat.data();
+    engine.cpu = &cpu;
+    engine.control = &control;
+    cpu.reset();
+}
+
+void OfflineRenderer::loadImage(const std::uint8_t* image) {
+    std::memcpy(memory.data() + Mc6802::romBase, image, Mc6802::romSize);
+    cpu.reset();
+}
+
+void OfflineRenderer::queueInterrupt(int command) {
+    if (command >= 0) memory[commandLatch] = static_cast<std::uint8_t>(command);
+    control.clearBatch();
+    control.irq = true;
+    control.pending.store(true, std::memory_order_release);
+}
+
+const std::array<float, OfflineRenderer::frames>& OfflineRenderer::renderBuffer() {
+    control.running.store(true, std::memory_order_relaxed);
+    audioCallback(&engine, reinterpret_cast<Uint8*>(buffer.data()),
+                  static_cast<int>(sizeof(buffer)));
+    return buffer;
+}
+
+RenderResult OfflineRenderer::render(const RenderJob& job) {
+    cpu.reset();
+    engine.speed = std::clamp(job.speed, AudioEngine::minSpeed, AudioEngine::maxSpeed);
+
+    std::vector<double> times = job.interruptTimes;
+    std::sort(times.begin(), times.end());
+    const auto toSamples = [](double seconds) {
+        return static_cast<std::uint64_t>(
+            std::llround(std::max(0.0, seconds) * AudioEngine::sampleRate));
+    };
+    const std::uint64_t length = toSamples(job.seconds);
+    const std::uint64_t steadyLimit = job.stopWhenSteady > 0 ? toSamples(job.stopWhenSteady) : 0;
+    const std::uint64_t bootLimit = toSamples(job.bootLimit);
+
+    RenderResult result;
+    result.samples.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, 64u << 20)));
+    bool recording = !job.fromFirstInterrupt;
+    std::size_t next = 0;        // next interrupt time to serve
+    std::uint64_t elapsed = 0;   // samples since reset
+    std::uint64_t steadyFor = 0; // samples since the DAC byte last changed
+    float previous = AudioEngine::sampleFor(memory[Mc6802::dacAddress]);
+
+    while (result.samples.size() < length) {
+        bool interrupted = false;
+        if (next < times.size() && elapsed >= toSamples(times[next]) && interruptsOpen()) {
+            queueInterrupt(job.command);
+            interrupted = true;
+            ++next;
+            if (!recording) {
+                recording = true;
+                previous = AudioEngine::sampleFor(memory[Mc6802::dacAddress]);
+            }
+        }
+        if (!recording && (next >= times.size() || elapsed >= bootLimit))
+            break; // nothing will start the recording
+        const std::array<float, frames>& out = renderBuffer();
+        elapsed += frames;
+        if (!recording) continue;
+        if (interrupted) {
+            result.interruptSamples.push_back(result.samples.size());
+            steadyFor = 0;
+        }
+        for (float sample : out) {
+            if (result.samples.size() >= length) break;
+            if (sample != previous) {
+                result.changed = true;
+                result.lastChange = result.samples.size();
+                steadyFor = 0;
+            } else {
+                ++steadyFor;
+            }
+            previous = sample;
+            result.samples.push_back(sample);
+        }
+        if (steadyLimit > 0 && next >= times.size() && steadyFor >= steadyLimit) break;
+    }
+    result.interruptsMissed = times.size() - next;
+    return result;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "audio/AudioEngine.h"
+#include "audio/ControlBlock.h"
+#include "cpu/Mc6802.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// What to render: see OfflineRenderer::render.
+struct RenderJob {
+    double seconds = 5.0; // length of the recording
+    std::int32_t speed = AudioEngine::defaultSpeed;
+    int command = -1;                   // byte stored at 0x0402 before each interrupt; -1: none
+    std::vector<double> interruptTimes; // seconds after reset
+    bool fromFirstInterrupt = false;    // start the recording at the first interrupt taken
+    double stopWhenSteady = 0.0;        // > 0: stop after this long without a DAC change,
+                                        // once every interrupt has been taken
+    double bootLimit = 30.0;            // with fromFirstInterrupt: give up waiting after this
+};
+
+struct RenderResult {
+    std::vector<float> samples;
+    std::vector<std::size_t> interruptSamples; // where in samples each taken interrupt falls
+    std::size_t interruptsMissed = 0;          // asked for, but never taken
+    bool changed = false;                      // the DAC byte changed during the recording
+    std::size_t lastChange = 0; // index of the last sample that differed from its predecessor
+};
+
+// The sound board without a window or an audio device: the same processor, mailbox and
+// audio callback as the program, driven buffer by buffer as fast as the machine allows.
+struct OfflineRenderer {
+    static constexpr std::uint16_t commandLatch = 0x0402; // PIA port B data
+    static constexpr std::size_t frames = AudioEngine::bufferFrames;
+
+    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(Mc6802::memorySize, 0);
+    std::vector<std::uint32_t> heat = std::vector<std::uint32_t>(Mc6802::memorySize, 0);
+    Mc6802 cpu;
+    ControlBlock control;
+    AudioEngine engine;
+    std::array<float, frames> buffer{};
+
+    OfflineRenderer();
+    OfflineRenderer(const OfflineRenderer&) = delete;
+    OfflineRenderer& operator=(const OfflineRenderer&) = delete;
+
+    // Copies a 2,048-byte image into the PROM and resets the processor, as a ROM load does.
+    void loadImage(const std::uint8_t* image);
+    // The program would take an interrupt now.
+    bool interruptsOpen() const { return (cpu.CC & Mc6802::flagI) == 0; }
+    // Stores command at 0x0402 (unless it is -1) and leaves an interrupt batch in the
+    // mailbox, which the next buffer applies: the I key after typing the byte.
+    void queueInterrupt(int command);
+    // One buffer through audioCallback, the processor running.
+    const std::array<float, frames>& renderBuffer();
+
+    // Resets the processor (the image stays), then records. Each interrupt time is served
+    // at the first buffer boundary at or after it at which the program has interrupts
+    // unmasked, so a request made during the start-up chime waits for it to end.
+    RenderResult render(const RenderJob& job);
+};

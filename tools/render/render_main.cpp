@@ -1,0 +1,272 @@
+// hummbox-render: plays a sound ROM offline through the board's audio path and writes WAV.
+
+#include "audio/AudioEngine.h"
+#include "audio/OfflineRenderer.h"
+#include "cpu/Mc6802.h"
+#include "tools/render/WavFile.h"
+
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* usage =
+    "usage: hummbox-render [options] IMAGE.snd\n"
+    "Runs a sound ROM image through the hummbox sound board, as fast as the machine allows,\n"
+    "and writes the DAC output as a 48 kHz mono WAV file.\n"
+    "\n"
+    "  -c, --command N        store N (0-255, decimal or 0x..) at 0x0402 (PIA port B) and raise\n"
+    "                         the interrupt, as typing the byte and pressing I would\n"
+    "  -i, --irq-at T[,T...]  raise the interrupt at these times, in seconds after reset\n"
+    "                         (default with --command: 0). A request is served at the first\n"
+    "                         1,024-sample buffer boundary at which the program has interrupts\n"
+    "                         unmasked, so one made during the start-up chime waits for its end\n"
+    "  -s, --seconds S        length of the recording (default 5; with --all the limit per\n"
+    "                         command, default 10)\n"
+    "  -x, --speed N          processor cycles per sample, 1-100 (default 19)\n"
+    "  -f, --from-command     start the recording at the first interrupt instead of at reset\n"
+    "  -o, --output PATH      the WAV file (default: the image's name with .wav); with --all the\n"
+    "                         directory for the files (default: the current one)\n"
+    "  -a, --all[=FIRST-LAST] render every command 0-255 (or the range) into IMAGE-NNN.wav,\n"
+    "                         each from its interrupt until one second without a DAC change or\n"
+    "                         the --seconds limit; commands that change nothing are skipped\n"
+    "  -p, --pcm16            16-bit PCM samples instead of 32-bit float\n"
+    "  -q, --quiet            no progress bar and no summary\n"
+    "  -h, --help             this text\n";
+
+struct Options {
+    std::string image;
+    std::optional<int> command;
+    std::vector<double> irqAt;
+    std::optional<double> seconds;
+    int speed = AudioEngine::defaultSpeed;
+    bool fromCommand = false;
+    std::string output;
+    bool all = false;
+    int first = 0;
+    int last = 255;
+    WavFormat format = WavFormat::Float32;
+    bool quiet = false;
+};
+
+[[noreturn]] void fail(const std::string& message, int status = 1) {
+    std::fprintf(stderr, "hummbox-render: %s\n", message.c_str());
+    std::exit(status);
+}
+
+[[noreturn]] void badArgument(const std::string& message) {
+    fail(message + " (see --help)", 2);
+}
+
+long parseInteger(const std::string& text, const char* what, long low, long high) {
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high)
+        badArgument(std::string(what) + " must be a whole number from " + std::to_string(low) +
+                    " to " + std::to_string(high) + ", not '" + text + "'");
+    return value;
+}
+
+double parseSeconds(const std::string& text, const char* what) {
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < 0 ||
+        value > 3600)
+        badArgument(std::string(what) + " must be a time in seconds from 0 to 3600, not '" + text +
+                    "'");
+    return value;
+}
+
+Options parse(int argc, char** argv) {
+    static const option longOptions[] = {{"command", required_argument, nullptr, 'c'},
+                                         {"irq-at", required_argument, nullptr, 'i'},
+                                         {"seconds", required_argument, nullptr, 's'},
+                                         {"speed", required_argument, nullptr, 'x'},
+                                         {"from-command", no_argument, nullptr, 'f'},
+                                         {"output", required_argument, nullptr, 'o'},
+                                         {"all", optional_argument, nullptr, 'a'},
+                                         {"pcm16", no_argument, nullptr, 'p'},
+                                         {"quiet", no_argument, nullptr, 'q'},
+                                         {"help", no_argument, nullptr, 'h'},
+                                         {nullptr, 0, nullptr, 0}};
+    Options o;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, ":c:i:s:x:fo:a::pqh", longOptions, nullptr)) != -1) {
+        const std::string arg = optarg ? optarg : "";
+        switch (c) {
+        case 'c': o.command = static_cast<int>(parseInteger(arg, "--command", 0, 255)); break;
+        case 'i': {
+            std::stringstream list(arg);
+            std::string item;
+            while (std::getline(list, item, ','))
+                o.irqAt.push_back(parseSeconds(item, "--irq-at"));
+            if (o.irqAt.empty()) badArgument("--irq-at needs at least one time");
+            break;
+        }
+        case 's': o.seconds = parseSeconds(arg, "--seconds"); break;
+        case 'x':
+            o.speed = static_cast<int>(
+                parseInteger(arg, "--speed", AudioEngine::minSpeed, AudioEngine::maxSpeed));
+            break;
+        case 'f': o.fromCommand = true; break;
+        case 'o':
+            if (arg.empty()) badArgument("--output needs a path");
+            o.output = arg;
+            break;
+        case 'a':
+            o.all = true;
+            if (!arg.empty()) {
+                const std::size_t dash = arg.find('-');
+                o.first = static_cast<int>(
+                    parseInteger(arg.substr(0, dash), "--all's first command", 0, 255));
+                o.last = dash == std::string::npos
+                             ? o.first
+                             : static_cast<int>(parseInteger(arg.substr(dash + 1),
+                                                             "--all's last command", 0, 255));
+                if (o.last < o.first) badArgument("--all range " + arg + " ends before it starts");
+            }
+            break;
+        case 'p': o.format = WavFormat::Pcm16; break;
+        case 'q': o.quiet = true; break;
+        case 'h': std::fputs(usage, stdout); std::exit(0);
+        case ':': badArgument(std::string("option ") + argv[optind - 1] + " needs a value");
+        default: badArgument(std::string("unknown option ") + argv[optind - 1]);
+        }
+    }
+    if (optind == argc) badArgument("no ROM image given");
+    if (argc - optind > 1)
+        badArgument(std::string("one ROM image only, but also got '") + argv[optind + 1] + "'");
+    o.image = argv[optind];
+    if (o.all && o.command) badArgument("--all and --command exclude each other");
+    if (o.all && !o.irqAt.empty())
+        badArgument("--all raises one interrupt per command; --irq-at does not apply");
+    return o;
+}
+
+std::vector<std::uint8_t> readImage(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) fail("cannot read " + path + ": " + std::strerror(errno));
+    std::vector<std::uint8_t> image(Mc6802::romSize);
+    in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    if (in.bad() || (in.fail() && !in.eof()))
+        fail("cannot read " + path + ": " + std::strerror(errno ? errno : EIO));
+    if (static_cast<std::size_t>(in.gcount()) < Mc6802::romSize)
+        fail(path + " holds " + std::to_string(in.gcount()) + " bytes; a ROM image has 2048");
+    return image;
+}
+
+std::string stem(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::string seconds(std::size_t samples) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s",
+                  static_cast<double>(samples) / AudioEngine::sampleRate);
+    return text;
+}
+
+void progress(int done, int total) {
+    constexpr int width = 40;
+    const int filled = total > 0 ? done * width / total : width;
+    std::fprintf(stderr, "\r[%s%s] %d/%d",
+                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done, total);
+    std::fflush(stderr);
+}
+
+int renderAll(const Options& o, OfflineRenderer& renderer) {
+    const std::string dir = o.output.empty() ? "." : o.output;
+    const bool bar = !o.quiet && isatty(STDERR_FILENO);
+    const int total = o.last - o.first + 1;
+    RenderJob job;
+    job.seconds = o.seconds.value_or(10.0);
+    job.speed = o.speed;
+    job.interruptTimes = {0.0};
+    job.fromFirstInterrupt = true;
+    job.stopWhenSteady = 1.0;
+    std::vector<std::string> lines;
+    for (int command = o.first; command <= o.last; ++command) {
+        if (bar) progress(command - o.first, total);
+        job.command = command;
+        const RenderResult result = renderer.render(job);
+        if (result.interruptsMissed > 0) {
+            if (bar) std::fputc('\n', stderr);
+            fail("the program never unmasked interrupts, so no command can be played");
+        }
+        if (!result.changed) continue;
+        char name[16];
+        std::snprintf(name, sizeof name, "-%03d.wav", command);
+        const std::string path = dir + "/" + stem(o.image) + name;
+        std::string error;
+        if (!writeWav(path, result.samples, o.format, error)) {
+            if (bar) std::fputc('\n', stderr);
+            fail(error);
+        }
+        lines.push_back(path + ": sound for " + seconds(result.lastChange + 1) + ", " +
+                        seconds(result.samples.size()) + " written");
+    }
+    if (bar) {
+        progress(total, total);
+        std::fputc('\n', stderr);
+    }
+    if (!o.quiet) {
+        for (const std::string& line : lines)
+            std::printf("%s\n", line.c_str());
+        std::printf("%zu of %d commands made a sound\n", lines.size(), total);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    const std::vector<std::uint8_t> image = readImage(o.image);
+    auto renderer = std::make_unique<OfflineRenderer>();
+    renderer->loadImage(image.data());
+    if (o.all) return renderAll(o, *renderer);
+
+    RenderJob job;
+    job.seconds = o.seconds.value_or(5.0);
+    job.speed = o.speed;
+    job.command = o.command.value_or(-1);
+    job.interruptTimes = o.irqAt;
+    if (o.command && job.interruptTimes.empty()) job.interruptTimes = {0.0};
+    job.fromFirstInterrupt = o.fromCommand;
+    if (o.fromCommand && job.interruptTimes.empty())
+        badArgument("--from-command needs --command or --irq-at");
+
+    const RenderResult result = renderer->render(job);
+    const std::string output = o.output.empty() ? stem(o.image) + ".wav" : o.output;
+    if (o.fromCommand && result.interruptSamples.empty())
+        fail("the program never unmasked interrupts; nothing recorded");
+    std::string error;
+    if (!writeWav(output, result.samples, o.format, error)) fail(error);
+    if (result.interruptsMissed > 0)
+        std::fprintf(stderr,
+                     "hummbox-render: %zu interrupt(s) not taken: the program kept them masked\n",
+                     result.interruptsMissed);
+    if (!o.quiet)
+        std::printf("%s: %s written\n", output.c_str(), seconds(result.samples.size()).c_str());
+    return 0;
+}
