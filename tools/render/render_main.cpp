@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -256,7 +258,12 @@ int main(int argc, char** argv) {
     if (o.fromCommand && job.interruptTimes.empty())
         badArgument("--from-command needs --command or --irq-at");
 
+    const std::clock_t cpuStart = std::clock();
+    const auto wallStart = std::chrono::steady_clock::now();
     const RenderResult result = renderer->render(job);
+    const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const std::string output = o.output.empty() ? stem(o.image) + ".wav" : o.output;
     if (o.fromCommand && result.interruptSamples.empty())
         fail("the program never unmasked interrupts; nothing recorded");
@@ -266,7 +273,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "hummbox-render: %zu interrupt(s) not taken: the program kept them masked\n",
                      result.interruptsMissed);
-    if (!o.quiet)
-        std::printf("%s: %s written\n", output.c_str(), seconds(result.samples.size()).c_str());
+    if (!o.quiet) {
+        const double audio = static_cast<double>(result.samples.size()) / AudioEngine::sampleRate;
+        std::printf("%s: %s written; rendered in %.3f s of processor time (%.0fx real time), %.3f "
+                    "s wall clock\n",
+                    output.c_str(), seconds(result.samples.size()).c_str(), cpu,
+                    cpu > 0 ? audio / cpu : 0.0, wall);
+    }
     return 0;
 }
