@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -41,7 +42,7 @@ constexpr const char* usage =
     "  -x, --speed N          processor cycles per sample, 1-100 (default 19)\n"
     "  -f, --from-command     start the recording at the first interrupt instead of at reset\n"
     "  -o, --output PATH      the WAV file (default: the image's name with .wav); with --all the\n"
-    "                         directory for the files (default: the current one)\n"
+    "                         directory for the files, made if missing (default: the current one)\n"
     "  -a, --all[=FIRST-LAST] render every command 0-255 (or the range) into IMAGE-NNN.wav,\n"
     "                         each from its interrupt until one second without a DAC change or\n"
     "                         the --seconds limit; commands that change nothing are skipped\n"
@@ -198,6 +199,9 @@ void progress(int done, int total) {
 
 int renderAll(const Options& o, OfflineRenderer& renderer) {
     const std::string dir = o.output.empty() ? "." : o.output;
+    std::error_code failed;
+    std::filesystem::create_directories(dir, failed);
+    if (failed) fail("cannot create directory " + dir + ": " + failed.message());
     const bool bar = !o.quiet && isatty(STDERR_FILENO);
     const int total = o.last - o.first + 1;
     RenderJob job;
