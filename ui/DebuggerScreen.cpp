@@ -1,0 +1,204 @@
+#include "ui/DebuggerScreen.h"
+
+#include "cpu/HeatMap.h"
+#include "cpu/Mc6802.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Colour {
+    std::uint8_t r, g, b;
+};
+
+constexpr Colour addressColour{63, 175, 63};
+constexpr Colour cursorDigitColour{255, 255, 170};
+constexpr Colour cursorOtherColour{204, 153, 153};
+constexpr Colour white{255, 255, 255};
+constexpr Colour titleColour{255, 100, 100};
+
+constexpr int listingLines = 80;
+constexpr int listingY = 56;
+constexpr int listingAddressX = 590;
+constexpr int listingTextX = 638;
+constexpr int listingTextLength = 11;
+constexpr int registerPanelX = 490;
+
+struct FixedText {
+    int x, y;
+    const char* text;
+};
+
+// Titles and key help, drawn in this order.
+constexpr FixedText fixedTexts[] = {
+    {0, 6, "MC6802 Memory"},
+    {0, 150, "MC6821 Peripheral Interface Adapter"},
+    {0, 174, "Harris 7641 PROM (2048 bytes)"},
+    {330, 128, "Memory Edit"},
+    {330, 136, "-----------"},
+    {330, 144, "Arrows - Move cursor"},
+    {330, 152, "0-9A-F - Hex input"},
+    {330, 160, "- / =  - Dec/inc value"},
+    {330, 168, "Tab    - CPU / PIA"},
+    {490, 32, "                        MC6802"},
+    {490, 40, "------------------------------"},
+    {0, 710, "Emulation"},
+    {0, 718, "----------------------------------------"},
+    {0, 726, "Space  - Step      I - Trigger interrupt"},
+    {0, 734, "P      - Run/stop  R - Reset"},
+    {0, 742, "Esc    - Quit      L - Load .snd ROM from file"},
+};
+
+void setColour(BitmapFont& font, Colour c) {
+    font.setColor(c.r, c.g, c.b);
+}
+
+// Writes the digits of value, most significant first, over count characters at out.
+void putHex(const char* digits, char* out, unsigned value, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+        out[i] = digits[value & 0xF];
+        value >>= 4;
+    }
+}
+
+} // namespace
+
+bool DebuggerScreen::init() {
+    window = SDL_CreateWindow(windowTitle, 30, 30, windowWidth, windowHeight, 0);
+    if (!window) {
+        std::fprintf(stderr, "hummbox: cannot create the window: %s\n", SDL_GetError());
+        return false;
+    }
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    // Without a GPU driver there is no accelerated renderer; the software one still works.
+    if (!renderer)
+        renderer =
+            SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer) {
+        std::fprintf(stderr, "hummbox: cannot create a renderer: %s\n", SDL_GetError());
+        return false;
+    }
+    font = std::make_unique<BitmapFont>(renderer);
+    font->loadImage("font.bmp");
+
+    std::memcpy(registerA, " A: __", sizeof registerA);
+    std::memcpy(registerB, " B: __", sizeof registerB);
+    std::memcpy(registerX, " X: ____", sizeof registerX);
+    std::memcpy(registerPC, "PC: ____", sizeof registerPC);
+    std::memcpy(registerSP, "SP: ____", sizeof registerSP);
+    std::memcpy(registerCC, "CC: ______", sizeof registerCC);
+    return true;
+}
+
+void DebuggerScreen::draw(Mc6802& cpu, std::int32_t editCursor, bool stopped) {
+    drawFrame(cpu, editCursor);
+    lightAndAge(cpu, stopped);
+}
+
+void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
+    SDL_RenderClear(renderer);
+    if (!font) return;
+
+    drawHexPanel(cpu, cpu.memory, 0x0000, 0x00FF, 2, 16, editCursor);
+    drawHexPanel(cpu, cpu.memory, 0x0400, 0x0408, 20, 16, editCursor);
+    drawHexPanel(cpu, cpu.memory, 0xF800, 0xFFFF, 23, 32, -1);
+
+    // Registers.
+    setColour(*font, white);
+    putHex(hexDigits, registerA + 4, cpu.A, 2);
+    putHex(hexDigits, registerB + 4, cpu.B, 2);
+    putHex(hexDigits, registerX + 4, cpu.X, 4);
+    putHex(hexDigits, registerPC + 4, cpu.PC, 4);
+    putHex(hexDigits, registerSP + 4, cpu.SP, 4);
+    static constexpr char flagLetters[] = "CVZNIH"; // CC bits 0 to 5
+    for (int bit = 0; bit < 6; ++bit)
+        registerCC[4 + bit] = (cpu.CC >> bit) & 1 ? flagLetters[bit] : '.';
+    font->drawText(registerA, 6, registerPanelX, 60);
+    font->drawText(registerB, 6, registerPanelX, 68);
+    font->drawText(registerX, 8, registerPanelX, 76);
+    font->drawText(registerPC, 8, registerPanelX, 84);
+    font->drawText(registerSP, 8, registerPanelX, 92);
+    font->drawText(registerCC, 10, registerPanelX, 100);
+
+    // Listing from PC, darkening downward, running on across 0xFFFF.
+    std::uint16_t address = cpu.PC;
+    for (int k = 0; k < listingLines; ++k) {
+        const int y = listingY + 8 * k;
+        std::snprintf(textBuffer, sizeof textBuffer, "%04X", address);
+        const auto green = static_cast<std::uint8_t>(63 - k / 2);
+        font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
+        font->drawText(textBuffer, 4, listingAddressX, y);
+
+        std::memset(textBuffer, ' ', 12);
+        textBuffer[12] = '\0';
+        address = static_cast<std::uint16_t>(cpu.disassemble(address, textBuffer));
+        const auto grey = static_cast<std::uint8_t>(255 - 2 * k);
+        font->setColor(grey, grey, grey);
+        font->drawText(textBuffer, listingTextLength, listingTextX, y);
+    }
+
+    setColour(*font, titleColour);
+    for (const FixedText& t : fixedTexts)
+        font->drawText(t.text, t.x, t.y);
+}
+
+void DebuggerScreen::lightAndAge(Mc6802& cpu, bool stopped) {
+    std::uint32_t* heat = cpu.heat;
+    if (stopped) {
+        char text[80];
+        std::memset(text, ' ', 12);
+        text[12] = '\0';
+        const std::uint16_t pc = cpu.PC;
+        const auto next = static_cast<std::uint16_t>(cpu.disassemble(pc, text));
+        // An instruction running past 0xFFFF (next <= PC) is not lit.
+        for (std::uint32_t a = pc; a < next; ++a)
+            HeatMap::bump(heat[a]);
+    }
+    for (std::size_t a = 0; a < HeatMap::size; ++a)
+        HeatMap::cool(heat[a]);
+}
+
+void DebuggerScreen::drawHexPanel(const Mc6802& cpu, const std::uint8_t* memory, std::int32_t first,
+                                  std::int32_t last, int textRow, int bytesPerLine,
+                                  std::int32_t cursor) {
+    const std::uint32_t* heat = cpu.heat;
+    char digits[4];
+    const std::int32_t cursorAddress = cursor >= 0 ? cursor / 2 : -1;
+    for (int n = 0;; ++n) {
+        const std::int32_t r = first + n * bytesPerLine;
+        if (r > last) break;
+        const int y = 8 * textRow + 8 * n;
+        setColour(*font, addressColour);
+        putHex(hexDigits, digits, static_cast<unsigned>(r), 4);
+        font->drawText(digits, 4, 0, y);
+
+        for (int c = 0; c < bytesPerLine; ++c) {
+            const std::int32_t a = (r + c) & 0xFFFF;
+            const int x = 60 + 16 * c;
+            putHex(hexDigits, digits, memory[a], 2);
+            if (a == cursorAddress) {
+                const bool highSelected = (cursor & 1) == 0;
+                setColour(*font, highSelected ? cursorDigitColour : cursorOtherColour);
+                font->drawText(digits, 1, x, y);
+                setColour(*font, highSelected ? cursorOtherColour : cursorDigitColour);
+                font->drawText(digits + 1, 1, x + 8, y);
+            } else {
+                const std::uint32_t h = std::min(heat[a], HeatMap::max);
+                const auto level = static_cast<std::uint8_t>(128 + h * 127 / 100);
+                font->setColor(level, level, level);
+                font->drawText(digits, 2, x, y);
+            }
+        }
+    }
+}
+
+void DebuggerScreen::destroy() {
+    font.reset(); // destroys the texture
+    if (renderer) SDL_DestroyRenderer(renderer);
+    renderer = nullptr;
+    if (window) SDL_DestroyWindow(window);
+    window = nullptr;
+}
