@@ -15,11 +15,14 @@ add_custom_command(
     VERBATIM)
 add_custom_target(hummbox_font ALL DEPENDS ${HUMMBOX_FONT_BMP})
 
-# The tests check the generated image; the test target is defined after this file.
+# The tests and the benchmarks use the generated image; their targets are defined after
+# this file is read.
 function(hummbox_font_for_tests)
-    if(TARGET hummbox_tests)
-        add_dependencies(hummbox_tests hummbox_font)
-        target_compile_definitions(hummbox_tests PRIVATE HUMMBOX_FONT_BMP="${HUMMBOX_FONT_BMP}")
-    endif()
+    foreach(target hummbox_tests hummbox_bench)
+        if(TARGET ${target})
+            add_dependencies(${target} hummbox_font)
+            target_compile_definitions(${target} PRIVATE HUMMBOX_FONT_BMP="${HUMMBOX_FONT_BMP}")
+        endif()
+    endforeach()
 endfunction()
 cmake_language(DEFER CALL hummbox_font_for_tests)

@@ -1,5 +1,42 @@
 #include "ui/BitmapFont.h"
 
+#include <algorithm>
+
+namespace {
+
+// The lit-pixel box of every glyph cell of image (any pixel that is not black is lit).
+std::array<SDL_Rect, 128> findGlyphBoxes(SDL_Surface* image, int cell, int perRow) {
+    std::array<SDL_Rect, 128> boxes{};
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_ARGB8888, 0);
+    if (!argb) {
+        // The pixels cannot be looked at: copy whole cells.
+        boxes.fill(SDL_Rect{0, 0, cell, cell});
+        return boxes;
+    }
+    const auto* pixels = static_cast<const std::uint8_t*>(argb->pixels);
+    for (int g = 0; g < static_cast<int>(boxes.size()); ++g) {
+        const int left = cell * (g % perRow);
+        const int top = cell * (g / perRow);
+        int x0 = cell, y0 = cell, x1 = -1, y1 = -1;
+        for (int y = 0; y < cell && top + y < argb->h; ++y) {
+            const auto* row =
+                reinterpret_cast<const std::uint32_t*>(pixels + (top + y) * argb->pitch);
+            for (int x = 0; x < cell && left + x < argb->w; ++x) {
+                if ((row[left + x] & 0xFFFFFF) == 0) continue;
+                x0 = std::min(x0, x);
+                x1 = std::max(x1, x);
+                y0 = std::min(y0, y);
+                y1 = std::max(y1, y);
+            }
+        }
+        if (x1 >= 0) boxes[g] = SDL_Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    }
+    SDL_FreeSurface(argb);
+    return boxes;
+}
+
+} // namespace
+
 BitmapFont::~BitmapFont() {
     if (texture) SDL_DestroyTexture(texture);
 }
@@ -10,10 +47,12 @@ void BitmapFont::loadImage(const char* path) {
     SDL_Surface* surface = SDL_LoadBMP_RW(stream, 1); // closes the stream
     if (!surface) return;
     SDL_Texture* loaded = SDL_CreateTextureFromSurface(renderer, surface);
+    if (loaded) {
+        if (texture) SDL_DestroyTexture(texture);
+        texture = loaded;
+        glyphBoxes = findGlyphBoxes(surface, cellSize, glyphsPerRow);
+    }
     SDL_FreeSurface(surface);
-    if (!loaded) return;
-    if (texture) SDL_DestroyTexture(texture);
-    texture = loaded;
 }
 
 void BitmapFont::setColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
@@ -21,18 +60,20 @@ void BitmapFont::setColor(std::uint8_t red, std::uint8_t green, std::uint8_t blu
 }
 
 void BitmapFont::drawText(const char* text, std::size_t length, int x, int y) {
-    if (!texture) return; // every copy would fail anyway; the pen position does not matter
-    destRect.y = y;
+    if (!texture) return; // every copy would fail anyway
     for (std::size_t i = 0; i < length; ++i) {
         // Codes 0..32 and 161..255 give a negative glyph, whose cell lies left of or above
-        // the image; rows past the image's last lie below it. Either way nothing is copied.
+        // the image; rows past the image's last lie below it. Either way nothing is copied
+        // and the pen moves on.
         const auto g = static_cast<std::int8_t>(
             static_cast<std::uint8_t>(static_cast<unsigned char>(text[i]) + charOffset));
+        if (g < 0) continue;
+        const SDL_Rect& box = glyphBoxes[static_cast<std::size_t>(g)];
+        if (box.w == 0) continue;
         const int column = g % glyphsPerRow;
         const int row = g / glyphsPerRow;
-        sourceRect.x = cellSize * column;
-        sourceRect.y = cellSize * row;
-        destRect.x = x + cellSize * static_cast<int>(i);
+        sourceRect = {cellSize * column + box.x, cellSize * row + box.y, box.w, box.h};
+        destRect = {x + cellSize * static_cast<int>(i) + box.x, y + box.y, box.w, box.h};
         SDL_RenderCopy(renderer, texture, &sourceRect, &destRect);
     }
 }

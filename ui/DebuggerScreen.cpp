@@ -71,6 +71,9 @@ bool DebuggerScreen::init() {
         std::fprintf(stderr, "hummbox: cannot create the window: %s\n", SDL_GetError());
         return false;
     }
+    // A frame is some 6,000 glyph copies: let SDL queue them up to the present even when a
+    // render driver has been named (naming one turns queueing off by default).
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_BATCHING, "1", SDL_HINT_DEFAULT);
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     // Without a GPU driver there is no accelerated renderer; the software one still works.
     if (!renderer)

@@ -1,0 +1,78 @@
+// The debugger screen's per-frame cost: drawing one frame on the software renderer, and
+// the part done while the audio thread is held off (the snapshot and the heat pass).
+
+#include "cpu/Mc6802.h"
+#include "ui/CpuSnapshot.h"
+#include "ui/DebuggerScreen.h"
+
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// A processor in the middle of a sound program: every byte set, heat spread over 0..100.
+struct BusyMachine {
+    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(Mc6802::memorySize);
+    std::vector<std::uint32_t> heat = std::vector<std::uint32_t>(Mc6802::memorySize);
+    Mc6802 cpu;
+
+    BusyMachine() {
+        for (std::uint32_t a = 0; a < Mc6802::memorySize; ++a) {
+            memory[a] = static_cast<std::uint8_t>(a * 37 + 11);
+            heat[a] = a * 13 % 101;
+        }
+        cpu.memory = memory.data();
+        cpu.heat = heat.data();
+        cpu.PC = 0xF800;
+        cpu.CC = 0x14;
+    }
+};
+
+void BM_DrawFrame(benchmark::State& state) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        state.SkipWithError(SDL_GetError());
+        return;
+    }
+    DebuggerScreen screen;
+    if (!screen.init()) {
+        state.SkipWithError("no window");
+        SDL_Quit();
+        return;
+    }
+#ifdef HUMMBOX_FONT_BMP
+    screen.font->loadImage(HUMMBOX_FONT_BMP);
+#endif
+    if (!screen.font->texture) {
+        state.SkipWithError("no font.bmp");
+        screen.destroy();
+        SDL_Quit();
+        return;
+    }
+    BusyMachine m;
+    for (auto _ : state) {
+        screen.drawFrame(m.cpu, 5);
+        SDL_RenderFlush(screen.renderer); // the software renderer copies the glyphs here
+    }
+    screen.destroy();
+    SDL_Quit();
+}
+BENCHMARK(BM_DrawFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_LockedCaptureAndAge(benchmark::State& state) {
+    BusyMachine m;
+    CpuSnapshot snapshot;
+    for (auto _ : state) {
+        snapshot.capture(m.cpu, 5);
+        DebuggerScreen::lightAndAge(m.cpu, true);
+        benchmark::DoNotOptimize(snapshot.heat.get());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_LockedCaptureAndAge)->Unit(benchmark::kMicrosecond);
+
+} // namespace
