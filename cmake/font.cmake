@@ -1,7 +1,9 @@
 # The screen font. tools/mkfont draws tools/font/glyphs.txt into font.bmp inside the run
 # directory, from where the program is started (it opens font.bmp in its working
 # directory). The program's own target puts its executable into HUMMBOX_RUN_DIR as well.
-set(HUMMBOX_RUN_DIR ${CMAKE_BINARY_DIR}/run)
+if(NOT DEFINED HUMMBOX_RUN_DIR)
+    set(HUMMBOX_RUN_DIR ${CMAKE_BINARY_DIR}/run)
+endif()
 set(HUMMBOX_FONT_BMP ${HUMMBOX_RUN_DIR}/font.bmp)
 
 add_executable(mkfont tools/mkfont.cpp)
