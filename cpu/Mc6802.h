@@ -40,9 +40,11 @@ struct Mc6802 {
 
     // ---- Bus -------------------------------------------------------------------------
 
+    // The byte is loaded before the bump is stored, so the compiler need not reload it.
     std::uint8_t read8(std::uint16_t address) {
+        const std::uint8_t value = memory[address];
         HeatMap::bump(heat[address]);
-        return memory[address];
+        return value;
     }
 
     // Big-endian; the low byte of a read at 0xFFFF comes from 0x0000.
@@ -76,6 +78,9 @@ struct Mc6802 {
     void reset();
     // Executes one instruction; false when the opcode was skipped as unimplemented.
     bool step();
+    // Executes instructions while cycleCount is below target: the audio clock's inner loop,
+    // the same as calling step until then, with the instruction body inlined.
+    void runUntil(std::uint64_t target);
     // Enters the interrupt routine through 0xFFF8 unless I is set; a masked request is lost.
     void irq();
     // Return from interrupt (opcode 0x3B).
@@ -153,6 +158,8 @@ struct Mc6802 {
     }
 
   private:
+    // One instruction; step and runUntil share it so that each gets its own inlined copy.
+    [[gnu::always_inline]] bool execute();
     void setFlag(std::uint8_t mask, bool on) {
         CC = static_cast<std::uint8_t>(on ? (CC | mask) : (CC & ~mask));
     }
