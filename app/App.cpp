@@ -1,0 +1,126 @@
+#include "app/App.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Timer, audio, video, events, joystick, haptic and game controller.
+constexpr Uint32 initFlags = 0x7231;
+constexpr Uint32 subsystems[] = {SDL_INIT_TIMER,         SDL_INIT_AUDIO,    SDL_INIT_VIDEO,
+                                 SDL_INIT_EVENTS,        SDL_INIT_JOYSTICK, SDL_INIT_HAPTIC,
+                                 SDL_INIT_GAMECONTROLLER};
+static_assert((SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_EVENTS |
+               SDL_INIT_JOYSTICK | SDL_INIT_HAPTIC | SDL_INIT_GAMECONTROLLER) == initFlags);
+
+constexpr const char* hexTable = "0123456789ABCDEF";
+constexpr double frameSeconds = 1.0 / 60.0;
+
+// Opens the (paused) device for 48 kHz mono float; SDL converts if the hardware differs.
+int openAudio(AudioEngine& engine) {
+    SDL_AudioSpec desired;
+    std::memset(&desired, 0, sizeof desired);
+    desired.freq = AudioEngine::sampleRate;
+    desired.format = AUDIO_F32LSB;
+    desired.channels = 1;
+    desired.samples = AudioEngine::bufferFrames;
+    desired.callback = audioCallback;
+    desired.userdata = &engine;
+    return SDL_OpenAudio(&desired, nullptr);
+}
+
+} // namespace
+
+App::App() {
+    screen.hexDigits = hexTable;
+}
+
+bool App::init() {
+    // SDL_Init gives up on everything when one subsystem fails (say an unknown audio
+    // driver); then take whatever subsystems can be had, one by one.
+    if (SDL_Init(initFlags) != 0) {
+        for (const Uint32 subsystem : subsystems)
+            SDL_InitSubSystem(subsystem);
+    }
+
+    memory = std::make_unique<std::uint8_t[]>(Mc6802::memorySize);
+    heatMap = std::make_unique<std::uint32_t[]>(HeatMap::size);
+    cpu.memory = memory.get();
+    cpu.heat = heatMap.get();
+    cpu.reset();
+
+    audio.cpu = &cpu;
+    audio.control = &control;
+    audio.editCursor = 0;
+
+    // The audio callback is the processor's clock and consumes the key batches; without a
+    // device the debugger would freeze. The dummy driver keeps both going, silently.
+    if (openAudio(audio) != 0) {
+        std::fprintf(stderr, "hummbox: cannot open the audio device (%s); running without sound\n",
+                     SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        SDL_InitSubSystem(SDL_INIT_AUDIO);
+        if (openAudio(audio) != 0)
+            std::fprintf(stderr, "hummbox: no dummy audio either (%s)\n", SDL_GetError());
+    }
+
+    if (!screen.init()) return false;
+    browser.scan();
+    return true;
+}
+
+void App::run() {
+    mode = modeRomSelect;
+    while (iterate()) {
+    }
+}
+
+bool App::iterate() {
+    const Uint64 start = SDL_GetPerformanceCounter();
+    bool keepRunning = true;
+
+    // In the debugger a new batch is collected only once the audio thread took the last.
+    if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
+        keepRunning = input.poll(control);
+
+    if (mode == modeDebugger && control.load) {
+        control.running.store(false);
+        browser.scan();
+        mode = modeRomSelect;
+        SDL_PauseAudio(1);
+    }
+
+    if (mode == modeDebugger) {
+        // One consistent copy per frame; the audio thread is held off only for the copy and
+        // the heat pass, never for the drawing.
+        SDL_LockAudio();
+        snapshot.capture(cpu, audio.editCursor);
+        DebuggerScreen::lightAndAge(cpu, !control.running.load());
+        SDL_UnlockAudio();
+        screen.drawFrame(snapshot.cpu, snapshot.editCursor);
+        SDL_RenderPresent(screen.renderer);
+    } else if (mode == modeRomSelect) {
+        browser.frame(*this);
+    }
+
+    // Presenting may not wait for the display (no vsync, dummy or software drivers): then
+    // wait out the rest of a 1/60 s frame instead of spinning.
+    const double elapsed = static_cast<double>(SDL_GetPerformanceCounter() - start) /
+                           static_cast<double>(SDL_GetPerformanceFrequency());
+    if (elapsed < frameSeconds) SDL_Delay(static_cast<Uint32>((frameSeconds - elapsed) * 1000.0));
+    return keepRunning;
+}
+
+void App::teardown() {
+    SDL_PauseAudio(1);
+    SDL_CloseAudio();
+    cpu.memory = nullptr;
+    cpu.heat = nullptr;
+    memory.reset();
+    heatMap.reset();
+    screen.destroy(); // font texture and font, renderer, window
+    SDL_Quit();
+}

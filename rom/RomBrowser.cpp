@@ -1,0 +1,98 @@
+#include "rom/RomBrowser.h"
+
+#include "app/App.h"
+
+#include <SDL.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr char romExtension[] = ".snd";
+constexpr char heading[] = "Select ROM file:";
+constexpr int listTop = 16;
+constexpr int lineHeight = 8;
+
+// The extension runs from the last '.' to the end; it must be ".snd" byte for byte.
+bool hasRomExtension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && name.compare(dot, std::string::npos, romExtension) == 0;
+}
+
+} // namespace
+
+void RomBrowser::scan() {
+    fileNames.clear();
+
+    std::error_code ec;
+    const std::filesystem::path directory = std::filesystem::absolute(".", ec);
+    if (ec) return;
+    std::filesystem::directory_iterator it(directory, ec);
+    // A listing that cannot be opened leaves the list empty; one that fails part-way keeps
+    // what it found so far.
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (hasRomExtension(name)) fileNames.push_back(std::move(name));
+    }
+}
+
+void RomBrowser::loadImage(App& app, const std::string& name) {
+    std::array<std::uint8_t, Mc6802::romSize> image;
+    std::size_t length = 0;
+
+    SDL_RWops* stream = SDL_RWFromFile(name.c_str(), "rb");
+    if (stream == nullptr) return;
+    // SDL_RWread gives 0 both at the end of the file and on an error (a directory opens
+    // fine on Linux and only fails to read); the error text tells them apart.
+    SDL_ClearError();
+    while (length < image.size()) {
+        const std::size_t got = SDL_RWread(stream, image.data() + length, 1, image.size() - length);
+        if (got == 0) break;
+        length += got;
+    }
+    const bool failed = SDL_GetError()[0] != '\0';
+    SDL_RWclose(stream);
+    if (failed) return;
+
+    // Audio output is paused here, so the audio thread is not running the processor.
+    loadedFileName = name;
+    std::memcpy(app.cpu.memory + Mc6802::romBase, image.data(), length);
+    app.cpu.reset();
+    app.mode = App::modeDebugger;
+    SDL_PauseAudio(0);
+}
+
+void RomBrowser::frame(App& app) {
+    SDL_Renderer* renderer = app.screen.renderer;
+    BitmapFont* font = app.screen.font.get();
+
+    SDL_RenderClear(renderer);
+    if (font != nullptr) {
+        font->setColor(255, 255, 255);
+        font->drawText(heading, sizeof heading - 1, 0, 0);
+    }
+
+    const auto count = static_cast<std::int32_t>(fileNames.size());
+    selectedIndex += app.control.cursorDy;
+    if (selectedIndex < 0) selectedIndex = 0;
+    if (selectedIndex >= count) selectedIndex = count - 1;
+
+    // With an empty list there is nothing to load: the screen stays.
+    if (app.control.enter && selectedIndex >= 0)
+        loadImage(app, fileNames[static_cast<std::size_t>(selectedIndex)]);
+
+    if (font != nullptr) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (i == selectedIndex)
+                font->setColor(255, 255, 255);
+            else
+                font->setColor(128, 128, 128);
+            const std::string& name = fileNames[static_cast<std::size_t>(i)];
+            font->drawText(name.c_str(), SDL_strlen(name.c_str()), 0, listTop + lineHeight * i);
+        }
+    }
+    SDL_RenderPresent(renderer);
+}
