@@ -67,8 +67,11 @@ TEST(RomScan, KeepsUnusualNamesByteForByte) {
 
 TEST(RomScan, HandlesThousandsOfFilesInListingOrder) {
     ScratchDir dir;
-    for (int i = 0; i < 3000; ++i)
-        ScratchDir::write("f" + std::to_string(i) + (i % 3 == 0 ? ".snd" : ".txt"), {});
+    for (int i = 0; i < 3000; ++i) {
+        std::string name = std::to_string(i);
+        name.append(i % 3 == 0 ? ".snd" : ".txt");
+        ScratchDir::write(name, {});
+    }
 
     // The platform's own listing, filtered the same way, in its order.
     std::vector<std::string> listing;
