@@ -55,6 +55,9 @@ bool App::init() {
     audio.control = &control;
     audio.editCursor = 0;
 
+    // The display comes up before the audio device: SDL reads its hint list from a newly
+    // started audio thread without a lock, while creating a window and renderer adds to it.
+    if (!screen.init()) return false;
     // The audio callback is the processor's clock and consumes the key batches; without a
     // device the debugger would freeze. The dummy driver keeps both going, silently.
     if (openAudio(audio) != 0) {
@@ -67,7 +70,6 @@ bool App::init() {
             std::fprintf(stderr, "hummbox: no dummy audio either (%s)\n", SDL_GetError());
     }
 
-    if (!screen.init()) return false;
     browser.scan();
     return true;
 }
