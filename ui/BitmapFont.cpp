@@ -35,6 +35,36 @@ std::array<SDL_Rect, 128> findGlyphBoxes(SDL_Surface* image, int cell, int perRo
     return boxes;
 }
 
+// A font image needs 256 x 24 pixels; anything wider or taller than this is refused before
+// SDL sees it, since SDL's loader allocates whatever size the header states (a damaged
+// 88-byte file can ask for tens of gigabytes).
+constexpr std::int64_t maxImageSide = 2048;
+
+std::uint32_t little32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+// Reads the BMP header at the start of stream and rewinds it. True when the stated width and
+// height (negative height: rows top to bottom) are within bounds.
+bool plausibleHeader(SDL_RWops* stream) {
+    std::uint8_t header[26] = {};
+    const bool complete = SDL_RWread(stream, header, sizeof header, 1) == 1;
+    if (SDL_RWseek(stream, 0, RW_SEEK_SET) != 0 || !complete) return false;
+    if (header[0] != 'B' || header[1] != 'M') return false;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    if (little32(header + 14) == 12) { // the old OS/2 header: unsigned 16-bit sizes
+        width = header[18] | header[19] << 8;
+        height = header[20] | header[21] << 8;
+    } else {
+        width = static_cast<std::int32_t>(little32(header + 18));
+        height = static_cast<std::int32_t>(little32(header + 22));
+    }
+    if (height < 0) height = -height;
+    return width > 0 && width <= maxImageSide && height > 0 && height <= maxImageSide;
+}
+
 } // namespace
 
 BitmapFont::~BitmapFont() {
@@ -44,6 +74,10 @@ BitmapFont::~BitmapFont() {
 void BitmapFont::loadImage(const char* path) {
     SDL_RWops* stream = SDL_RWFromFile(path, "rb");
     if (!stream) return;
+    if (!plausibleHeader(stream)) {
+        SDL_RWclose(stream);
+        return;
+    }
     SDL_Surface* surface = SDL_LoadBMP_RW(stream, 1); // closes the stream
     if (!surface) return;
     SDL_Texture* loaded = SDL_CreateTextureFromSurface(renderer, surface);

@@ -1,5 +1,6 @@
 #include "tests/ui/ScreenFixture.h"
 
+#include <algorithm>
 #include <fstream>
 
 using namespace screen_test;
@@ -92,10 +93,26 @@ TEST(BitmapFontFiles, MissingOrBrokenImageLeavesTheFontWithoutTexture) {
         in.close();
         std::ofstream(truncated, std::ios::binary | std::ios::trunc) << head;
     }
+    // Headers that state huge sizes: a damaged one (SDL's loader alone would ask for 32 GiB)
+    // and a run-length-coded 3000 x 3000 image that SDL would decode in full.
+    const std::string huge = tempPath("huge.bmp");
+    {
+        char header[88] = "BMV\0\0\3\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\4\0\0\0\xfe\xff\xff\xff\1\0"
+                          "\x20\0\0\0\0\0\x20\0\0\0";
+        std::fill(header + 40, header + 88, '\xff');
+        std::ofstream(huge, std::ios::binary).write(header, sizeof header);
+    }
+    const std::string largeRle = tempPath("large_rle.bmp");
+    {
+        const char info[] = "BM\x4a\0\0\0\0\0\0\0\x3e\0\0\0\x28\0\0\0\xb8\x0b\0\0\xb8\x0b\0\0"
+                            "\1\0\x08\0\1\0\0\0\x0c\0\0\0\x13\x0b\0\0\x13\x0b\0\0\2\0\0\0\2\0\0\0"
+                            "\0\0\0\0\xff\xff\xff\0\x40\1\0\0\0\1\0\0";
+        std::ofstream(largeRle, std::ios::binary).write(info, sizeof info - 1);
+    }
     const std::string good = writeTestFont();
 
-    for (const std::string& path :
-         {std::string("/nonexistent/font.bmp"), testing::TempDir(), garbage, empty, truncated}) {
+    for (const std::string& path : {std::string("/nonexistent/font.bmp"), testing::TempDir(),
+                                    garbage, empty, truncated, huge, largeRle}) {
         BitmapFont font(renderer);
         font.loadImage(path.c_str());
         EXPECT_EQ(font.texture, nullptr) << path;
@@ -116,7 +133,7 @@ TEST(BitmapFontFiles, MissingOrBrokenImageLeavesTheFontWithoutTexture) {
     font.drawText("!", 8, 8);
     EXPECT_EQ(Frame(renderer).charAt(8, 8), '!');
 
-    for (const std::string& path : {garbage, empty, truncated, good})
+    for (const std::string& path : {garbage, empty, truncated, huge, largeRle, good})
         std::remove(path.c_str());
     SDL_DestroyRenderer(renderer);
     SDL_DestroyWindow(window);
