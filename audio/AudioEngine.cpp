@@ -58,8 +58,9 @@ void AudioEngine::applyCommands() {
     if (c.reset) cpu->reset();
 }
 
-void audioCallback(void* userdata, Uint8* stream, int len) {
-    auto& engine = *static_cast<AudioEngine*>(userdata);
+namespace {
+
+void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
     ControlBlock& control = *engine.control;
     const std::size_t bytes = len > 0 ? static_cast<std::size_t>(len) : 0;
     const std::size_t n = bytes / sizeof(float);
@@ -96,4 +97,14 @@ void audioCallback(void* userdata, Uint8* stream, int len) {
     engine.sampleCount = samples;
     // A length that is not a whole number of samples leaves a few bytes that carry no sample.
     std::memset(out, 0, bytes - n * sizeof(float));
+}
+
+} // namespace
+
+void audioCallback(void* userdata, Uint8* stream, int len) {
+    auto& engine = *static_cast<AudioEngine*>(userdata);
+    const Uint64 start = SDL_GetPerformanceCounter();
+    fillBuffer(engine, stream, len);
+    const std::uint64_t frames = len > 0 ? static_cast<std::uint64_t>(len) / sizeof(float) : 0;
+    engine.timing.record(SDL_GetPerformanceCounter() - start, frames, AudioEngine::sampleRate);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audio/AudioTiming.h"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -23,9 +25,10 @@ struct AudioEngine {
 
     Mc6802* cpu = nullptr;
     ControlBlock* control = nullptr;
-    std::int32_t editCursor = 0;   // written by the audio thread only
-    std::uint64_t sampleCount = 0; // samples produced while running; never reset
+    std::int32_t editCursor = 0;       // written by the audio thread only
+    std::uint64_t sampleCount = 0;     // samples produced while running; never reset
     std::int32_t speed = defaultSpeed; // processor cycles per sample, 1..100
+    AudioTiming timing;                // how long the callback takes; audio thread only
 
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();

@@ -218,3 +218,22 @@ TEST(AudioCallback, LengthNotAMultipleOfFour) {
         }
     }
 }
+
+// The soak run's starvation counter: every callback counts a buffer, and one that took
+// longer to make than its playing time counts an overrun.
+TEST(AudioTiming, CountsBuffersAndOverruns) {
+    Rig rig;
+    rig.render(AudioEngine::bufferFrames);
+    EXPECT_EQ(rig.engine.timing.buffers.load(), 1u);
+    EXPECT_EQ(rig.engine.timing.overruns.load(), 0u); // a stopped processor makes silence fast
+
+    AudioTiming timing;
+    const Uint64 budget = 1024 * SDL_GetPerformanceFrequency() / 48000; // 21.3 ms
+    timing.record(budget - 1, 1024, 48000);
+    timing.record(budget + 1, 1024, 48000);
+    timing.record(budget / 2, 1024, 48000);
+    EXPECT_EQ(timing.buffers.load(), 3u);
+    EXPECT_EQ(timing.overruns.load(), 1u);
+    EXPECT_EQ(timing.worstTicks.load(), budget + 1);
+    EXPECT_EQ(timing.worstBudget.load(), budget);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+
+// How long the audio callback takes to make its buffers, for soak runs: a buffer that took
+// longer to make than it lasts is an overrun, and enough of them starve the device. The
+// callback records; the numbers are printed at exit when HUMMBOX_AUDIO_TIMING is set.
+// Written by the audio thread only; plain relaxed atomics, no lock, no allocation.
+struct AudioTiming {
+    std::atomic<std::uint64_t> buffers{0};
+    std::atomic<std::uint64_t> overruns{0};
+    std::atomic<std::uint64_t> worstTicks{0};  // the longest buffer, in performance ticks
+    std::atomic<std::uint64_t> worstBudget{0}; // that buffer's playing time, in ticks
+
+    // One buffer of frames frames took ticks performance-counter ticks to make.
+    void record(Uint64 ticks, std::uint64_t frames, int sampleRate) {
+        const Uint64 budget =
+            frames * SDL_GetPerformanceFrequency() / static_cast<Uint64>(sampleRate);
+        buffers.store(buffers.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        if (ticks > budget)
+            overruns.store(overruns.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        if (ticks > worstTicks.load(std::memory_order_relaxed)) {
+            worstTicks.store(ticks, std::memory_order_relaxed);
+            worstBudget.store(budget, std::memory_order_relaxed);
+        }
+    }
+
+    // One line on stderr, only when the environment variable HUMMBOX_AUDIO_TIMING is set.
+    void reportIfAsked() const {
+        if (SDL_getenv("HUMMBOX_AUDIO_TIMING") == nullptr) return;
+        const double msPerTick = 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
+        std::fprintf(stderr,
+                     "hummbox audio timing: %llu buffers, %llu overran their playing time; "
+                     "longest %.3f ms of %.3f ms\n",
+                     static_cast<unsigned long long>(buffers.load()),
+                     static_cast<unsigned long long>(overruns.load()),
+                     static_cast<double>(worstTicks.load()) * msPerTick,
+                     static_cast<double>(worstBudget.load()) * msPerTick);
+    }
+};
