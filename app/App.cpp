@@ -119,6 +119,7 @@ bool App::iterate() {
 void App::teardown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();
+    audio.timing.reportIfAsked(); // soak runs: did the callback keep up?
     cpu.memory = nullptr;
     cpu.heat = nullptr;
     memory.reset();
