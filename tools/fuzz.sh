@@ -29,7 +29,7 @@ for target in $targets; do
     mkdir -p "$work"
     log="$dir/fuzz-$target.log"
     echo "fuzz_$target: ${seconds}s"
-    if "$dir/fuzz_$target" "$work" "fuzz/corpus/$target" -max_total_time="$seconds" \
+    if "$dir/fuzz_$target" "$PWD/$work" "$PWD/fuzz/corpus/$target" -max_total_time="$seconds" \
         -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$PWD/$dir/artifacts/$target-" >"$log" 2>&1; then
         grep -E "^stat::number_of_executed_units|^stat::new_units_added" "$log" | sed 's/^/    /'
