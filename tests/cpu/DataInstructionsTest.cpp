@@ -507,3 +507,15 @@ TEST(Extended, ReadModifyWriteOpcodes) {
         EXPECT_EQ(m.cpu.PC, 0xF803);
     }
 }
+
+// Code in RAM may modify its own address bytes: the second fetch of the address comes
+// before the write, so the result lands where it was read.
+TEST(Extended, ReadModifyWriteOnItsOwnAddressByte) {
+    Machine m;
+    m.program(0x0000, {0x7C, 0x00, 0x02}); // inc  $0002 (its own low address byte)
+    m.memory[0x0003] = 0x55;
+    EXPECT_EQ(m.run(), 6u);
+    EXPECT_EQ(m.memory[0x0002], 0x03);
+    EXPECT_EQ(m.memory[0x0003], 0x55);
+    EXPECT_EQ(m.heat[0x0001], 100u);
+}

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -222,4 +224,41 @@ TEST(Disassembler, LengthsAndNamesAgreeWithExecution) {
         ++checked;
     }
     EXPECT_EQ(checked, 118 - 16);
+}
+
+// An independent disassembler (binutils for the 68HC11, whose encodings of the 6800
+// opcodes are the same) must find the same instruction boundaries in a run of every
+// listed opcode. Skipped where that tool is not installed.
+TEST(Disassembler, BoundariesAgreeWithBinutils) {
+    if (std::system("command -v m68hc11-objdump >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "m68hc11-objdump not installed";
+    Machine m;
+    std::vector<std::uint32_t> starts;
+    std::uint32_t address = 0xF800;
+    for (const Expected& e : kListing) {
+        m.load(static_cast<std::uint16_t>(address), {e.opcode, 0x01, 0x01});
+        starts.push_back(address);
+        char text[12];
+        address = m.cpu.disassemble(static_cast<std::uint16_t>(address), text);
+    }
+    const std::string image = ::testing::TempDir() + "hummbox_listing.bin";
+    {
+        std::FILE* f = std::fopen(image.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(m.memory.data() + 0xF800, 1, address - 0xF800, f);
+        std::fclose(f);
+    }
+    const std::string command =
+        "m68hc11-objdump -D -b binary -m m68hc11 --adjust-vma=0xf800 " + image;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<std::uint32_t> found;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe)) {
+        unsigned at = 0;
+        if (std::sscanf(line, " %x:", &at) == 1 && std::strchr(line, '\t')) found.push_back(at);
+    }
+    pclose(pipe);
+    std::remove(image.c_str());
+    EXPECT_EQ(found, starts);
 }
