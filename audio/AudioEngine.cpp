@@ -88,8 +88,7 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
         // The target is the total sample count times the speed, not a running sum: a speed
         // change moves it by sampleCount * delta at once.
         const std::uint64_t target = ++samples * s;
-        while (cpu.cycleCount < target)
-            cpu.step();
+        cpu.runUntil(target);
         const float sample = AudioEngine::sampleFor(*dac); // read directly: no heat bump
         std::memcpy(out, &sample, sizeof sample);
         out += sizeof sample;

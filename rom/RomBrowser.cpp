@@ -43,6 +43,11 @@ void RomBrowser::loadImage(App& app, const std::string& name) {
     std::array<std::uint8_t, Mc6802::romSize> image;
     std::size_t length = 0;
 
+    // Only regular files (or links to them) are images: opening a FIFO would block until
+    // something wrote to it, and a device may never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(name, ec)) return;
+
     SDL_RWops* stream = SDL_RWFromFile(name.c_str(), "rb");
     if (stream == nullptr) return;
     // SDL_RWread gives 0 both at the end of the file and on an error (a directory opens
