@@ -5,305 +5,137 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
+#include <string>
 #include <vector>
-
-// Every sound of demo.snd rendered through the offline renderer and held against what the
-// source promises: pitch from zero crossings, sweeps, noise, lengths and the rest after.
 
 namespace {
 
 constexpr double rate = AudioEngine::sampleRate;
-constexpr double cyclesPerSecond = 912000.0; // 19 cycles per sample
-
-std::size_t at(double seconds) {
-    return static_cast<std::size_t>(seconds * rate);
+// The pitch of the square routine's delay count p at 912,000 cycles a second (speed 19).
+double pitch(int p) {
+    return 912000.0 / (36 + 12 * p);
 }
 
-struct Sound {
-    std::vector<float> samples;
-    RenderResult result;
-    double length() const { return static_cast<double>(result.lastChange + 1) / rate; }
-};
-
-Sound play(const char* rom, int command, double speed = AudioEngine::defaultSpeed) {
-    const std::vector<std::uint8_t> image = readRomImage(rom);
-    EXPECT_EQ(image.size(), Mc6802::romSize);
-    OfflineRenderer renderer;
-    renderer.loadImage(image.data());
-    RenderJob job;
-    job.seconds = 5.0;
-    job.speed = static_cast<std::int32_t>(speed);
-    if (command >= 0) {
-        job.command = command;
-        job.interruptTimes = {0.0};
-        job.fromFirstInterrupt = true;
-        job.stopWhenSteady = 1.0;
-    }
-    Sound s;
-    s.result = renderer.render(job);
-    s.samples = s.result.samples;
-    return s;
-}
-
-// Frequency from the upward zero crossings between two times.
-double frequency(const std::vector<float>& x, double from, double to) {
+// Over [from, to) seconds: a tone's frequency from its upward zero crossings, or a noise's RMS
+// level; and the largest normalised autocorrelation over lags 8..maxLag (near 0 for noise).
+std::pair<double, double> measure(bool noise, const std::vector<float>& x, double from, double to,
+                                  std::size_t maxLag = 0) {
+    const std::size_t a = std::max<std::size_t>(from * rate, 1),
+                      b = std::min(x.size(), std::size_t(to * rate));
     std::vector<std::size_t> ups;
-    for (std::size_t i = std::max<std::size_t>(at(from), 1); i < std::min(at(to), x.size()); ++i)
+    double energy = 0, periodic = 0;
+    for (std::size_t i = a; i < b; ++i) {
+        energy += double{x[i]} * x[i];
         if (x[i - 1] <= 0.0f && x[i] > 0.0f) ups.push_back(i);
-    if (ups.size() < 2) return 0.0;
-    return static_cast<double>(ups.size() - 1) * rate /
-           static_cast<double>(ups.back() - ups.front());
-}
-
-double rms(const std::vector<float>& x, double from, double to) {
-    double sum = 0;
-    const std::size_t a = at(from), b = std::min(at(to), x.size());
-    for (std::size_t i = a; i < b; ++i)
-        sum += double{x[i]} * x[i];
-    return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
-}
-
-// Largest normalised autocorrelation over a range of lags, within [from, to).
-double worstCorrelation(const std::vector<float>& x, double from, double to, std::size_t lagFirst,
-                        std::size_t lagLast) {
-    const std::size_t a = at(from), b = std::min(at(to), x.size());
-    double mean = 0;
-    for (std::size_t i = a; i < b; ++i)
-        mean += x[i];
-    mean /= static_cast<double>(b - a);
-    double energy = 0;
-    for (std::size_t i = a; i < b; ++i)
-        energy += (x[i] - mean) * (x[i] - mean);
-    double worst = 0;
-    for (std::size_t lag = lagFirst; lag <= lagLast; ++lag) {
+    }
+    for (std::size_t lag = 8; lag <= maxLag; ++lag) {
         double sum = 0;
         for (std::size_t i = a; i + lag < b; ++i)
-            sum += (x[i] - mean) * (x[i + lag] - mean);
-        worst = std::max(worst, std::abs(sum) / energy);
+            sum += double{x[i]} * x[i + lag];
+        periodic = std::max(periodic, std::abs(sum) / energy);
     }
-    return worst;
+    if (noise) return {std::sqrt(energy / (b - a)), periodic};
+    return {ups.size() < 2 ? 0.0 : (ups.size() - 1) * rate / (ups.back() - ups.front()), 0};
 }
 
-// After the sound the DAC rests at 0x7F, which is 0.0 output.
-void expectRestAfter(const Sound& s) {
-    ASSERT_LT(s.result.lastChange + 1, s.samples.size());
-    for (std::size_t i = s.result.lastChange + 1; i < s.samples.size(); ++i)
-        ASSERT_EQ(s.samples[i], 0.0f) << "sample " << i;
-    EXPECT_GE(static_cast<double>(s.samples.size() - s.result.lastChange) / rate, 0.99)
-        << "steady second kept";
+enum class Kind { Tone, Noise, Silent };
+struct Part {
+    double ms, from, to; // Hz, or for noise the RMS level, at the start and at the end
+};
+struct Sound {
+    std::string rom;
+    int command, speed;
+    Kind kind;
+    std::vector<Part> parts;
+    std::uint8_t low = 0x40, high = 0xC0; // the DAC's range during the sound
+};
+// A note table: delay count, milliseconds, delay count, milliseconds, ...
+std::vector<Part> notes(std::vector<int> table) {
+    std::vector<Part> parts;
+    for (std::size_t i = 0; i + 1 < table.size(); i += 2)
+        parts.push_back({double(table[i + 1]), pitch(table[i]), pitch(table[i])});
+    return parts;
 }
-
-// Note tables of the source: pitch of delay count P is 912000 / (36 + 12 P) Hz.
-double pitch(int p) {
-    return cyclesPerSecond / (36.0 + 12.0 * p);
-}
-
-void expectNotes(const Sound& s, const std::vector<std::pair<int, double>>& notes) {
-    double start = 0;
-    for (std::size_t n = 0; n < notes.size(); ++n) {
-        const double ms = notes[n].second / 1000.0;
-        SCOPED_TRACE(testing::Message() << "note " << n);
-        EXPECT_NEAR(frequency(s.samples, start + 0.015, start + ms - 0.015), pitch(notes[n].first),
-                    pitch(notes[n].first) * 0.01);
-        start += ms;
-    }
-    EXPECT_NEAR(s.length(), start, start * 0.02);
-}
-
 constexpr int C5 = 142, E5 = 112, F5 = 106, G5 = 94, A5 = 83, C6 = 70, E6 = 55, G6 = 45;
 
 } // namespace
 
-TEST(DemoSound, ToneIsOneKilohertzForHalfASecond) {
-    const Sound s = play("demo", 1);
-    EXPECT_NEAR(frequency(s.samples, 0.0, s.length()), 1000.0, 10.0);
-    EXPECT_NEAR(s.length(), 0.5, 0.01);
-    // A tone is periodic: a period apart the wave repeats.
-    EXPECT_GT(worstCorrelation(s.samples, 0.05, 0.45, 48, 48), 0.9);
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, SpeedScalesThePitch) {
-    const Sound s = play("demo", 1, 2 * AudioEngine::defaultSpeed);
-    // Twice the cycles per sample: the program runs twice as fast against the sample clock.
-    EXPECT_NEAR(frequency(s.samples, 0.0, s.length()), 2000.0, 20.0);
-    EXPECT_NEAR(s.length(), 0.25, 0.005);
-}
-
-TEST(DemoSound, SirenRisesTwice) {
-    const Sound s = play("demo", 2);
-    const double sweep = 476000 / cyclesPerSecond;
-    EXPECT_NEAR(s.length(), 2 * sweep, 2 * sweep * 0.02);
-    for (int k = 0; k < 2; ++k) {
-        SCOPED_TRACE(testing::Message() << "sweep " << k);
-        const double start = k * sweep;
-        double previous = 0;
-        for (double t = start; t + 0.05 <= start + sweep; t += 0.05) {
-            const double f = frequency(s.samples, t, t + 0.05);
-            EXPECT_GT(f, previous) << "at " << t << " s";
-            previous = f;
+// Every sound of the demo ROM (after an interrupt with its command; -1: from reset) and the
+// tone ROM, held against its source: pitches, sweeps, noise, lengths, levels and the rest after.
+TEST(DemoSound, EverySoundAsItsSourcePromises) {
+    const Part siren{476000 / 912.0, pitch(160), pitch(21)},
+        zap{53648 / 912.0, pitch(8), pitch(63)};
+    const auto chime = notes({G5, 70, C6, 70, E6, 70, G6, 200});
+    const double tri = 912000 / 1646.0;
+    const Sound sounds[] = {
+        {"demo", 1, 19, Kind::Tone, {{500, 1000, 1000}}},
+        {"demo", 1, 38, Kind::Tone, {{250, 2000, 2000}}}, // the speed scales pitch and time
+        {"demo", 2, 19, Kind::Tone, {siren, siren}},
+        {"demo", 3, 19, Kind::Noise, {{300, 0.064, 0.064}}},
+        {"demo", 4, 19, Kind::Noise, {{120 * (128 * 79 + 16) / 912.0, 0.120, 0.001}}, 0x07, 0xF7},
+        {"demo", 5, 19, Kind::Tone, {zap, zap, zap, zap}},
+        {"demo", 6, 19, Kind::Tone,
+         notes({C5, 150, E5, 150, G5, 150, E5, 150, F5, 150, A5, 150, G5, 150, C6, 300})},
+        {"demo", 7, 19, Kind::Tone, {{500, 237.5, 237.5}}, 0x00, 0xFF},
+        {"demo", 8, 19, Kind::Tone, {{500, tri, tri}}, 0x00, 0xFC},
+        {"demo", 9, 19, Kind::Tone,
+         notes({G5, 125, E5, 125, G5, 125, E5, 125, G5, 125, E5, 125, G5, 125, E5, 125})},
+        {"demo", 10, 19, Kind::Tone, chime},
+        {"demo", -1, 19, Kind::Tone, chime},
+        {"tone", -1, 19, Kind::Tone, {{5000, 500, 500}}},
+        {"demo", 0, 19, Kind::Silent, {}},
+        {"demo", 11, 19, Kind::Silent, {}},
+        {"demo", 0xFF, 19, Kind::Silent, {}},
+    };
+    for (const Sound& s : sounds) {
+        SCOPED_TRACE(testing::Message() << s.rom << " " << s.command << " speed " << s.speed);
+        OfflineRenderer renderer;
+        renderer.loadImage(readRomImage(s.rom).data());
+        RenderJob job;
+        job.speed = s.speed;
+        job.command = s.command;
+        if (s.command >= 0) {
+            job.interruptTimes = {0.0};
+            job.fromFirstInterrupt = true;
+            job.stopWhenSteady = 1.0;
         }
-        EXPECT_NEAR(frequency(s.samples, start, start + 0.02), pitch(159), pitch(159) * 0.05);
-        EXPECT_GT(frequency(s.samples, start + sweep - 0.01, start + sweep), 2500.0);
+        const RenderResult r = renderer.render(job);
+        const std::vector<float>& x = r.samples;
+        EXPECT_EQ(r.changed, s.kind != Kind::Silent);
+        if (s.kind == Kind::Silent) continue;
+        const std::size_t end = r.lastChange + 1;
+        double start = 0;
+        for (const Part& p : s.parts) {
+            const double length = p.ms / 1000, margin = p.from == p.to ? 0.015 : 0;
+            const bool noise = s.kind == Kind::Noise;
+            const auto [value, periodic] =
+                measure(noise, x, start + margin, start + length - margin, noise ? 2400 : 0);
+            if (noise) {
+                EXPECT_LT(periodic, 0.1) << "at " << start;
+            }
+            const auto part = [&](double a, double b) {
+                return measure(noise, x, start + a * length, start + b * length).first;
+            };
+            if (p.from == p.to) {
+                EXPECT_NEAR(value, p.from, p.from * 0.01) << "at " << start;
+            } else { // a sweep: its quarters go one way, and the slow end is as written (5%)
+                double previous = p.from;
+                for (double q : {0.0, 0.25, 0.5, 0.75, 1.0}) {
+                    const double now = q < 1 ? part(q, q + 0.25) : p.to;
+                    EXPECT_GT((now - previous) * (p.to - p.from), 0) << "quarter " << q;
+                    previous = now;
+                }
+                const double first = part(0, 0.05) / p.from, last = part(0.95, 1) / p.to;
+                EXPECT_LT(std::min(std::abs(first - 1), std::abs(last - 1)), 0.05) << start;
+            }
+            start += length;
+        }
+        EXPECT_NEAR(end / rate, start, start * 0.02);
+        const auto [low, high] = std::minmax_element(x.begin() + 10, x.begin() + end);
+        EXPECT_EQ(*low, AudioEngine::sampleFor(s.low));
+        EXPECT_EQ(*high, AudioEngine::sampleFor(s.high));
+        if (s.rom == "tone") continue; // it never stops
+        EXPECT_GE(x.size() - end, rate) << "a second of rest kept";
+        EXPECT_EQ(std::count(x.begin() + end, x.end(), 0.0f), x.size() - end);
     }
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, NoiseBurstHasNoPeriod) {
-    const Sound s = play("demo", 3);
-    EXPECT_NEAR(s.length(), 0.3, 0.3 * 0.02);
-    EXPECT_LT(worstCorrelation(s.samples, 0.0, 0.29, 8, 2400), 0.1);
-    // Two levels, about equally often.
-    std::size_t high = 0;
-    for (std::size_t i = 0; i < at(0.29); ++i)
-        high += s.samples[i] > 0.0f;
-    EXPECT_NEAR(static_cast<double>(high) / static_cast<double>(at(0.29)), 0.5, 0.05);
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, ExplosionIsNoiseThatDiesAway) {
-    const Sound s = play("demo", 4);
-    const double length = 120 * (128 * 79 + 16) / cyclesPerSecond;
-    EXPECT_NEAR(s.length(), length, length * 0.02);
-    EXPECT_LT(worstCorrelation(s.samples, 0.0, 0.3, 8, 2400), 0.1);
-    double previous = 1.0;
-    for (int q = 0; q < 4; ++q) {
-        const double loud = rms(s.samples, q * length / 4, (q + 1) * length / 4);
-        EXPECT_LT(loud, previous) << "quarter " << q;
-        previous = loud;
-    }
-    EXPECT_GT(rms(s.samples, 0.0, 0.1), 0.1);
-    EXPECT_LT(rms(s.samples, length - 0.1, length), 0.015);
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, LaserFallsFourTimes) {
-    const Sound s = play("demo", 5);
-    const double zap = 53648 / cyclesPerSecond;
-    EXPECT_NEAR(s.length(), 4 * zap, 4 * zap * 0.02);
-    for (int k = 0; k < 4; ++k) {
-        const double start = k * zap;
-        const double early = frequency(s.samples, start + 0.001, start + 0.005);
-        const double late = frequency(s.samples, start + zap - 0.015, start + zap - 0.001);
-        EXPECT_GT(early, 3500.0) << "zap " << k;
-        EXPECT_LT(late, 1500.0) << "zap " << k;
-    }
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, MelodyPlaysItsNoteTable) {
-    const Sound s = play("demo", 6);
-    expectNotes(
-        s,
-        {{C5, 150}, {E5, 150}, {G5, 150}, {E5, 150}, {F5, 150}, {A5, 150}, {G5, 150}, {C6, 300}});
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, SawtoothRampsAt237Hertz) {
-    const Sound s = play("demo", 7);
-    EXPECT_NEAR(frequency(s.samples, 0.0, s.length()), 237.5, 2.375);
-    EXPECT_NEAR(s.length(), 0.5, 0.01);
-    // A rising ramp: almost every step goes up.
-    std::size_t up = 0, down = 0;
-    for (std::size_t i = 1; i < at(0.49); ++i) {
-        up += s.samples[i] > s.samples[i - 1];
-        down += s.samples[i] < s.samples[i - 1];
-    }
-    EXPECT_GT(up, 40 * down);
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, TriangleAt554Hertz) {
-    const Sound s = play("demo", 8);
-    EXPECT_NEAR(frequency(s.samples, 0.0, s.length()), cyclesPerSecond / 1646,
-                cyclesPerSecond / 1646 * 0.01);
-    EXPECT_NEAR(s.length(), 0.5, 0.01);
-    const auto [low, high] = std::minmax_element(s.samples.begin(), s.samples.begin() + at(0.49));
-    EXPECT_NEAR(*low, AudioEngine::sampleFor(0x00), 0.005);
-    EXPECT_NEAR(*high, AudioEngine::sampleFor(0xFC), 0.005);
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, AlarmAlternatesTwoTones) {
-    const Sound s = play("demo", 9);
-    std::vector<std::pair<int, double>> notes;
-    for (int i = 0; i < 8; ++i)
-        notes.emplace_back(i % 2 ? E5 : G5, 125);
-    expectNotes(s, notes);
-    expectRestAfter(s);
-}
-
-TEST(DemoSound, ChimeOnCommandAndAtStartUp) {
-    const std::vector<std::pair<int, double>> chime = {{G5, 70}, {C6, 70}, {E6, 70}, {G6, 200}};
-    const Sound again = play("demo", 10);
-    expectNotes(again, chime);
-    expectRestAfter(again);
-
-    // At reset, before interrupts open: the same notes from the first sample.
-    const Sound boot = play("demo", -1);
-    double start = 0;
-    for (const auto& [p, ms] : chime) {
-        EXPECT_NEAR(frequency(boot.samples, start + 0.015, start + ms / 1000 - 0.015), pitch(p),
-                    pitch(p) * 0.01);
-        start += ms / 1000;
-    }
-}
-
-TEST(DemoSound, OtherCommandsAreSilent) {
-    for (int command : {0, 11, 0x80, 0xFF}) {
-        const Sound s = play("demo", command);
-        EXPECT_FALSE(s.result.changed) << "command " << command;
-        EXPECT_EQ(s.result.interruptSamples.size(), 1u);
-    }
-}
-
-// A request made during the chime waits for the program to unmask interrupts.
-TEST(DemoSound, InterruptWaitsForTheChimeToEnd) {
-    const std::vector<std::uint8_t> image = readRomImage("demo");
-    OfflineRenderer renderer;
-    renderer.loadImage(image.data());
-    RenderJob job;
-    job.seconds = 1.5;
-    job.command = 1;
-    job.interruptTimes = {0.0};
-    const RenderResult r = renderer.render(job);
-    ASSERT_EQ(r.interruptSamples.size(), 1u);
-    EXPECT_EQ(r.interruptsMissed, 0u);
-    const double chimeEnd = 0.41;
-    EXPECT_GE(static_cast<double>(r.interruptSamples[0]) / rate, chimeEnd - 0.01);
-    EXPECT_LE(static_cast<double>(r.interruptSamples[0]) / rate,
-              chimeEnd + 0.03); // within one buffer
-    EXPECT_EQ(r.interruptSamples[0] % OfflineRenderer::frames, 0u);
-    EXPECT_NEAR(frequency(r.samples, chimeEnd + 0.05, chimeEnd + 0.45), 1000.0, 10.0);
-}
-
-TEST(DemoSound, ToneRomIsFiveHundredHertz) {
-    const Sound s = play("tone", -1);
-    EXPECT_EQ(s.samples.size(), at(5.0));
-    EXPECT_NEAR(frequency(s.samples, 0.0, 5.0), 500.0, 0.5);
-    const auto [low, high] = std::minmax_element(s.samples.begin() + 10, s.samples.end());
-    EXPECT_EQ(*low, AudioEngine::sampleFor(0x40));
-    EXPECT_EQ(*high, AudioEngine::sampleFor(0xC0));
-}
-
-// With the program's interrupts never opened, a request is reported as missed.
-TEST(DemoSound, MaskedProgramMissesItsInterrupts) {
-    std::vector<std::uint8_t> image(Mc6802::romSize, 0x01); // nop everywhere
-    image[0] = 0x20;                                        // bra *
-    image[1] = 0xFE;
-    image[2046] = 0xF8;
-    image[2047] = 0x00;
-    OfflineRenderer renderer;
-    renderer.loadImage(image.data());
-    RenderJob job;
-    job.seconds = 0.5;
-    job.command = 1;
-    job.interruptTimes = {0.1, 0.2};
-    const RenderResult r = renderer.render(job);
-    EXPECT_EQ(r.interruptsMissed, 2u);
-    EXPECT_EQ(r.samples.size(), at(0.5));
-    job.fromFirstInterrupt = true;
-    job.bootLimit = 1.0;
-    EXPECT_TRUE(renderer.render(job).samples.empty());
 }

@@ -1,195 +1,192 @@
 #include "audio/Input.h"
+#include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
+#include "tests/support/Machine.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
-class InputPoll : public testing::Test {
-  protected:
-    void SetUp() override {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS), 0) << SDL_GetError();
-        SDL_PumpEvents();
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    }
-    void TearDown() override { SDL_Quit(); }
-
-    static void push(Uint32 type, SDL_Keycode sym = 0, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
-        SDL_Event e{};
+// A key-down (or another event) as SDL delivers it.
+struct Event {
+    SDL_Event e{};
+    Event(SDL_Keycode sym, Uint32 type = SDL_KEYDOWN, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
         e.type = type;
         e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
         e.key.repeat = repeat;
         e.key.keysym.sym = sym;
         e.key.keysym.mod = mod;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     }
-    static void key(SDL_Keycode sym) { push(SDL_KEYDOWN, sym); }
-
-    // Back to the mailbox's start values.
-    void restart() {
-        control.clearBatch();
-        control.running = false;
-        control.pending = false;
-    }
-
-    // The batch fields as they are after construction or an empty poll.
-    static bool batchIsEmpty(const ControlBlock& c) {
-        return !c.step && !c.irq && !c.reset && !c.enter && !c.load && c.cursorDx == 0 &&
-               c.cursorDy == 0 && !c.switchPanel && c.hexDigit == -1 && c.adjust == 0 &&
-               c.speedDelta == 0;
-    }
-
-    Input input;
-    ControlBlock control;
+    void push() { ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError(); }
 };
+
+// The mailbox in words: every field that differs from an empty batch, then running and pending.
+std::string describe(const ControlBlock& c) {
+    std::string s;
+    const auto add = [&s](bool on, const std::string& word) {
+        if (on) s.append(s.empty() ? "" : " ").append(word);
+    };
+    for (auto [on, word] : {std::pair{c.step, "step"},
+                            {c.irq, "irq"},
+                            {c.reset, "reset"},
+                            {c.enter, "enter"},
+                            {c.load, "load"}})
+        add(on, word);
+    add(c.cursorDx != 0, "dx" + std::to_string(c.cursorDx));
+    add(c.cursorDy != 0, "dy" + std::to_string(c.cursorDy));
+    add(c.switchPanel, "tab");
+    add(c.hexDigit != -1, "digit" + std::to_string(c.hexDigit));
+    add(c.adjust != 0, "adjust" + std::to_string(c.adjust));
+    add(c.speedDelta != 0, "speed" + std::to_string(c.speedDelta));
+    add(c.running, "run");
+    add(c.pending, "pending");
+    return s;
+}
 
 } // namespace
 
-TEST_F(InputPoll, EveryKeyOfTheTable) {
-    using Check = std::function<bool(const ControlBlock&)>;
+// Each row starts from a batch with every field set and pending clear, so the rows also show
+// that a poll starts a fresh batch. A quit returns false at once and leaves pending unset; the
+// events after it wait for the next poll.
+TEST(InputPoll, KeysBecomeOneBatch) {
     struct Case {
-        SDL_Keycode key;
-        Check check;
+        bool running;
+        std::vector<Event> events;
+        std::string batch, next = "";
     };
+    const SDL_Keycode space = SDLK_SPACE, p = SDLK_p;
     const Case cases[] = {
-        {SDLK_i, [](const ControlBlock& c) { return c.irq; }},
-        {SDLK_r, [](const ControlBlock& c) { return c.reset; }},
-        {SDLK_l, [](const ControlBlock& c) { return c.load; }},
-        {SDLK_RETURN, [](const ControlBlock& c) { return c.enter; }},
-        {SDLK_RIGHT, [](const ControlBlock& c) { return c.cursorDx == 1; }},
-        {SDLK_LEFT, [](const ControlBlock& c) { return c.cursorDx == -1; }},
-        {SDLK_DOWN, [](const ControlBlock& c) { return c.cursorDy == 1; }},
-        {SDLK_UP, [](const ControlBlock& c) { return c.cursorDy == -1; }},
-        {SDLK_MINUS, [](const ControlBlock& c) { return c.adjust == -1; }},
-        {SDLK_EQUALS, [](const ControlBlock& c) { return c.adjust == 1; }},
-        {SDLK_TAB, [](const ControlBlock& c) { return c.switchPanel; }},
-        {SDLK_LEFTBRACKET, [](const ControlBlock& c) { return c.speedDelta == -1; }},
-        {SDLK_RIGHTBRACKET, [](const ControlBlock& c) { return c.speedDelta == 1; }},
-        {SDLK_SPACE, [](const ControlBlock& c) { return c.step && !c.running; }},
-        {SDLK_p, [](const ControlBlock& c) { return c.running.load(); }},
+        {false, {}, "pending"},
+        {false,
+         {SDLK_i, SDLK_r, SDLK_l, SDLK_RETURN, SDLK_TAB, SDLK_0},
+         "irq reset enter load tab digit0 pending"},
+        {false,
+         {SDLK_RIGHT, SDLK_UP, SDLK_EQUALS, SDLK_RIGHTBRACKET, SDLK_9},
+         "dx1 dy-1 digit9 adjust1 speed1 pending"},
+        {false,
+         {SDLK_LEFT, SDLK_DOWN, SDLK_MINUS, SDLK_LEFTBRACKET,
+          Event{SDLK_f, SDL_KEYDOWN, KMOD_CAPS}},
+         "dx-1 dy1 digit15 adjust-1 speed-1 pending"},
+        {false, {Event{SDLK_a, SDL_KEYDOWN, KMOD_LSHIFT}}, "digit10 pending"},
+        // later events overwrite earlier ones
+        {false,
+         {SDLK_3, SDLK_b, SDLK_LEFT, SDLK_RIGHT, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_EQUALS,
+          SDLK_MINUS, SDLK_RIGHTBRACKET, SDLK_LEFTBRACKET},
+         "dx1 dy1 digit11 adjust-1 speed-1 pending"},
+        {false, {Event{p, SDL_KEYDOWN, KMOD_LSHIFT | KMOD_CAPS}}, "run pending"},
+        {true, {Event{p, SDL_KEYDOWN, KMOD_NONE, 1}}, "pending"}, // a repeat is a press
+        {true, {p, p}, "run pending"},
+        {false, {space}, "step pending"},
+        {true, {space}, "step pending"},
+        {false, {p, space}, "step pending"},
+        {false, {space, p}, "step run pending"},
+        // keys without a meaning, keypad ones included, releases and the mouse
+        {false,
+         {SDLK_g, SDLK_z, SDLK_SLASH, SDLK_COLON, SDLK_KP_0, SDLK_KP_9, SDLK_KP_ENTER,
+          SDLK_KP_MINUS, SDLK_KP_PLUS, SDLK_F1, SDLK_LSHIFT},
+         "pending"},
+        {false,
+         {Event{SDLK_i, SDL_KEYUP}, Event{p, SDL_KEYUP}, Event{SDLK_ESCAPE, SDL_KEYUP},
+          Event{0, SDL_MOUSEBUTTONDOWN}},
+         "pending"},
+        {false, {SDLK_i, p, SDLK_ESCAPE, SDLK_r}, "irq run", "reset run pending"},
+        {false, {SDLK_i, p, Event{0, SDL_QUIT}, SDLK_r}, "irq run", "reset run pending"},
     };
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS), 0) << SDL_GetError();
+    SDL_PumpEvents();
+    Input input;
+    ControlBlock control;
     for (const Case& c : cases) {
-        restart();
-        key(c.key);
-        EXPECT_TRUE(input.poll(control));
-        EXPECT_TRUE(c.check(control)) << "key " << c.key;
-        EXPECT_TRUE(control.pending.load());
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        control.step = control.irq = control.reset = control.enter = control.load = true;
+        control.switchPanel = true;
+        control.cursorDx = control.cursorDy = control.adjust = control.speedDelta = 1;
+        control.hexDigit = 7;
+        control.running = c.running;
+        control.pending = false;
+        for (Event e : c.events)
+            e.push();
+        const bool quit = !c.next.empty();
+        EXPECT_EQ(input.poll(control), !quit) << "row " << &c - cases;
+        EXPECT_EQ(describe(control), c.batch) << "row " << &c - cases;
+        if (quit) {
+            EXPECT_TRUE(input.poll(control));
+            EXPECT_EQ(describe(control), c.next) << "row " << &c - cases;
+        }
     }
-    for (int d = 0; d < 16; ++d) {
-        const SDL_Keycode k = d < 10 ? SDLK_0 + d : SDLK_a + (d - 10);
-        key(k);
-        EXPECT_TRUE(input.poll(control));
-        EXPECT_EQ(control.hexDigit, d) << "key " << k;
+    SDL_Quit();
+}
+
+// The real hand-over: SDL's audio thread runs audioCallback while this thread polls keys into
+// batches, each only after the previous one was taken. Every batch types the next hex digit, so
+// RAM holds the digits in order exactly when each batch was applied once, in order. In a cycle
+// of four, the batches also run, speed up, stop and step, and slow down and step the processor
+// (the step itself is checked in the single-threaded tests).
+TEST(AudioThread, EveryBatchIsAppliedOnceAndInOrder) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+    ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_EVENTS), 0) << SDL_GetError();
+    Machine m; // inca ; staa $0400 ; bra *-4: RAM stays as typed
+    m.load(0xF800, {0x4C, 0xB7, 0x04, 0x00, 0x20, 0xFA});
+    m.load(0xFFFE, {0xF8, 0x00});
+    m.cpu.reset();
+    ControlBlock control;
+    AudioEngine engine;
+    engine.cpu = &m.cpu;
+    engine.control = &control;
+    SDL_AudioSpec want{};
+    want.freq = AudioEngine::sampleRate;
+    want.format = AUDIO_F32LSB;
+    want.channels = 1;
+    want.samples = AudioEngine::bufferFrames;
+    want.callback = audioCallback;
+    want.userdata = &engine;
+    ASSERT_EQ(SDL_OpenAudio(&want, nullptr), 0) << SDL_GetError();
+    SDL_PauseAudio(0);
+    const std::vector<SDL_Keycode> extra[] = {
+        {SDLK_p}, {SDLK_RIGHTBRACKET}, {SDLK_SPACE}, {SDLK_LEFTBRACKET, SDLK_SPACE}};
+    Input input;
+    int sent = 0;
+    const double msPerTick = 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
+    Uint64 polledAt = 0;
+    double waitSum = 0, waitMax = 0; // from a poll to seeing its batch taken, in ms
+    for (const Uint64 start = SDL_GetTicks64(); SDL_GetTicks64() - start < 2000 && sent < 400;) {
+        if (control.pending.load(std::memory_order_acquire)) {
+            SDL_Delay(1);
+            continue;
+        }
+        if (sent > 0) {
+            const double wait = static_cast<double>(SDL_GetPerformanceCounter() - polledAt);
+            waitSum += wait * msPerTick;
+            waitMax = std::max(waitMax, wait * msPerTick);
+            ASSERT_EQ(engine.editCursor, sent);
+            ASSERT_EQ(engine.speed, sent % 4 >= 2 ? 20 : 19);
+        }
+        for (SDL_Keycode key : extra[sent % 4])
+            Event(key).push();
+        Event(sent % 16 < 10 ? SDLK_0 + sent % 16 : SDLK_a + sent % 16 - 10).push();
+        ASSERT_TRUE(input.poll(control));
+        polledAt = SDL_GetPerformanceCounter();
+        ASSERT_EQ(control.running.load(), sent % 4 < 2);
+        ++sent;
     }
-    // Codes next to the table's that must do nothing.
-    for (SDL_Keycode k : {SDLK_g, SDLK_z, SDLK_SLASH, SDLK_COLON, SDLK_KP_0, SDLK_KP_9,
-                          SDLK_KP_ENTER, SDLK_KP_MINUS, SDLK_KP_PLUS, SDLK_F1, SDLK_LSHIFT}) {
-        restart();
-        key(k);
-        EXPECT_TRUE(input.poll(control));
-        EXPECT_TRUE(batchIsEmpty(control)) << "key " << k;
-        EXPECT_FALSE(control.running.load());
-    }
-}
-
-TEST_F(InputPoll, EachPollIsAFreshBatchAndAlwaysPending) {
-    key(SDLK_i);
-    key(SDLK_5);
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_TRUE(control.irq);
-    EXPECT_EQ(control.hexDigit, 5);
-
-    control.pending = false;
-    ASSERT_TRUE(input.poll(control)); // nothing queued
-    EXPECT_TRUE(batchIsEmpty(control));
-    EXPECT_TRUE(control.pending.load()) << "an empty batch is still handed over";
-}
-
-TEST_F(InputPoll, LaterEventsOverwriteEarlierOnes) {
-    for (SDL_Keycode k : {SDLK_3, SDLK_b, SDLK_LEFT, SDLK_RIGHT, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN,
-                          SDLK_EQUALS, SDLK_MINUS, SDLK_RIGHTBRACKET, SDLK_LEFTBRACKET})
-        key(k);
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_EQ(control.hexDigit, 11);
-    EXPECT_EQ(control.cursorDx, 1);
-    EXPECT_EQ(control.cursorDy, 1);
-    EXPECT_EQ(control.adjust, -1);
-    EXPECT_EQ(control.speedDelta, -1);
-}
-
-TEST_F(InputPoll, RunAndStepFollowTheOrderOfTheKeys) {
-    key(SDLK_p);
-    key(SDLK_SPACE); // stopped, one step to do
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_FALSE(control.running.load());
-    EXPECT_TRUE(control.step);
-
-    key(SDLK_SPACE);
-    key(SDLK_p); // running; the step is left for applyCommands to ignore
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_TRUE(control.running.load());
-    EXPECT_TRUE(control.step);
-
-    key(SDLK_p);
-    key(SDLK_p); // an even number of toggles changes nothing
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_TRUE(control.running.load());
-    EXPECT_FALSE(control.step);
-
-    key(SDLK_SPACE); // while running: stop, then step
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_FALSE(control.running.load());
-    EXPECT_TRUE(control.step);
-}
-
-TEST_F(InputPoll, EscapeAndCloseQuitWithoutHandingOver) {
-    for (bool close : {false, true}) {
-        restart();
-        key(SDLK_i);
-        key(SDLK_p);
-        if (close)
-            push(SDL_QUIT);
-        else
-            key(SDLK_ESCAPE);
-        key(SDLK_r);
-        EXPECT_FALSE(input.poll(control)) << "close " << close;
-        EXPECT_FALSE(control.pending.load());
-        EXPECT_TRUE(control.irq) << "fields set before the quit stay";
-        EXPECT_TRUE(control.running.load()) << "P still acts on the main thread";
-        EXPECT_FALSE(control.reset) << "events after the quit are not read";
-
-        EXPECT_TRUE(input.poll(control)); // they wait in the queue
-        EXPECT_TRUE(control.reset);
-        EXPECT_FALSE(control.irq);
-        EXPECT_TRUE(control.pending.load());
-    }
-}
-
-TEST_F(InputPoll, ModifiersRepeatsAndReleases) {
-    push(SDL_KEYDOWN, SDLK_a, KMOD_LSHIFT);
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_EQ(control.hexDigit, 10);
-
-    push(SDL_KEYDOWN, SDLK_p, KMOD_CAPS);
-    push(SDL_KEYDOWN, SDLK_r, KMOD_LSHIFT | KMOD_CAPS);
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_TRUE(control.running.load());
-    EXPECT_TRUE(control.reset);
-
-    push(SDL_KEYDOWN, SDLK_p, KMOD_NONE, 1); // auto-repeat counts as a press
-    push(SDL_KEYDOWN, SDLK_DOWN, KMOD_NONE, 1);
-    ASSERT_TRUE(input.poll(control));
-    EXPECT_FALSE(control.running.load());
-    EXPECT_EQ(control.cursorDy, 1);
-
-    push(SDL_KEYUP, SDLK_i);
-    push(SDL_KEYUP, SDLK_p);
-    push(SDL_KEYUP, SDLK_ESCAPE);
-    push(SDL_MOUSEBUTTONDOWN);
-    ASSERT_TRUE(input.poll(control)) << "releases do not quit";
-    EXPECT_TRUE(batchIsEmpty(control));
-    EXPECT_FALSE(control.running.load());
+    for (const Uint64 start = SDL_GetTicks64(); control.pending && SDL_GetTicks64() - start < 1000;)
+        SDL_Delay(1);
+    EXPECT_FALSE(control.pending.load()) << "the last batch was never taken";
+    SDL_CloseAudio();
+    SDL_Quit();
+    std::printf("%d batches in 2 s; poll to batch taken: mean %.1f ms, max %.1f ms\n", sent,
+                sent > 1 ? waitSum / (sent - 1) : 0.0, waitMax);
+    ASSERT_GE(sent, 12) << "the audio thread took too few batches in two seconds";
+    EXPECT_EQ(engine.editCursor, sent);
+    for (int i = 0; i < sent; ++i)
+        ASSERT_EQ((m.memory[i / 2] >> (i & 1 ? 0 : 4)) & 0x0F, i % 16) << "nibble " << i;
+    EXPECT_EQ(m.memory[sent / 2 + 1], 0) << "nothing typed past the last batch";
+    EXPECT_GT(engine.sampleCount, 0u) << "the processor ran";
 }
