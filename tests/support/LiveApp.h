@@ -2,19 +2,27 @@
 
 #include "app/App.h"
 #include "tests/support/ScratchDir.h"
-#include "tests/support/TestFont.h"
 
 #include <SDL.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <string>
 
 // Headless SDL unless the environment says otherwise.
 inline void useHeadlessSdl() {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("SDL_RENDER_DRIVER", "software", 0);
+}
+
+// Writes a 256 x 24 "font.bmp" whose glyphs are all solid white blocks.
+inline bool writeSolidFont(const std::string& path = "font.bmp") {
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 256, 24, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr) return false;
+    SDL_FillRect(surface, nullptr, 0xFFFFFFFF);
+    const bool saved = SDL_SaveBMP(surface, path.c_str()) == 0;
+    SDL_FreeSurface(surface);
+    return saved;
 }
 
 // A whole started App in a scratch working directory, torn down at the end. Files meant
@@ -32,17 +40,13 @@ struct LiveApp {
     }
     LiveApp() : LiveApp([] {}) {}
     ~LiveApp() { app.teardown(); }
-    LiveApp(const LiveApp&) = delete;
-    LiveApp& operator=(const LiveApp&) = delete;
 
-    // Waits (iterating the main loop) until the audio thread has taken the pending batch.
+    // Iterates the main loop (a frame of at least 16 ms each) until the audio thread has
+    // taken the pending batch.
     bool iterateUntilBatchTaken(int timeoutMs = 3000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (app.control.pending.load()) {
-            if (std::chrono::steady_clock::now() > end) return false;
+        for (int waited = 0; app.control.pending.load() && waited < timeoutMs; waited += 16)
             app.iterate();
-        }
-        return true;
+        return !app.control.pending.load();
     }
 };
 

@@ -8,15 +8,13 @@
 
 // The demo ROM images and their assembler listings, as the build left them.
 inline std::string romImagePath(const std::string& name) {
-    return std::string(HUMMBOX_ROM_DIR) + "/" + name + ".snd";
+    return HUMMBOX_ROM_DIR "/" + name + ".snd";
 }
 inline std::string romListingPath(const std::string& name) {
-    return std::string(HUMMBOX_ROM_LISTING_DIR) + "/" + name + ".lst";
+    return HUMMBOX_ROM_LISTING_DIR "/" + name + ".lst";
 }
-
 // The whole file; empty when it cannot be read.
 inline std::vector<std::uint8_t> readRomImage(const std::string& name) {
     std::ifstream in(romImagePath(name), std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                     std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

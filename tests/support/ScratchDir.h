@@ -4,11 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
-// A fresh temporary directory that becomes the working directory for the life of the
-// object; the old working directory comes back and the directory is removed afterwards.
+// A fresh temporary directory that is the working directory for the life of the object;
+// afterwards the old working directory comes back and the directory is removed.
 struct ScratchDir {
     std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::path path;
@@ -28,10 +27,9 @@ struct ScratchDir {
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    // Writes a file in the working directory.
     static void write(const std::string& name, const std::vector<unsigned char>& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
 };
