@@ -65,7 +65,34 @@ void putHex(const char* digits, char* out, unsigned value, int count) {
 
 } // namespace
 
+bool DebuggerScreen::showsNothingUnasked(const char* driver, const char* requested) {
+    if (driver == nullptr) return false;
+    if (SDL_strcasecmp(driver, "offscreen") != 0 && SDL_strcasecmp(driver, "dummy") != 0)
+        return false;
+    if (requested == nullptr) return true;
+    const std::size_t length = SDL_strlen(driver);
+    for (const char* item = requested; *item != '\0';) {
+        const char* end = SDL_strchr(item, ',');
+        const std::size_t itemLength =
+            end ? static_cast<std::size_t>(end - item) : SDL_strlen(item);
+        if (itemLength == length && SDL_strncasecmp(item, driver, length) == 0) return false;
+        if (!end) break;
+        item = end + 1;
+    }
+    return true;
+}
+
 bool DebuggerScreen::init() {
+    // Without any display SDL quietly picks its offscreen driver: the program would run
+    // with a window nobody can see or close.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (showsNothingUnasked(driver, SDL_GetHint(SDL_HINT_VIDEODRIVER))) {
+        std::fprintf(stderr,
+                     "hummbox: no display found (SDL could only offer its '%s' video driver, "
+                     "which shows nothing); set DISPLAY or WAYLAND_DISPLAY\n",
+                     driver);
+        return false;
+    }
     window = SDL_CreateWindow(windowTitle, 30, 30, windowWidth, windowHeight, 0);
     if (!window) {
         std::fprintf(stderr, "hummbox: cannot create the window: %s\n", SDL_GetError());

@@ -37,6 +37,11 @@ struct DebuggerScreen {
     // SDL's error on stderr, when no window or renderer can be had.
     bool init();
 
+    // True when SDL fell back to a video driver that shows nothing ("offscreen" or
+    // "dummy"), which it does when no display is reachable, unless the user named that
+    // driver in requested (SDL_VIDEODRIVER: one name or a comma-separated list).
+    static bool showsNothingUnasked(const char* driver, const char* requested);
+
     // One whole frame into the renderer (the caller presents): panels, registers,
     // listing, fixed texts; then, if stopped, lights the instruction at PC in cpu's heat
     // map, and ages every heat entry by one.
