@@ -3,7 +3,8 @@
 # Packages already installed are skipped; nothing is downloaded when all are there.
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev crasm srecord libsndfile1-dev)
+packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev crasm srecord libsndfile1-dev
+          xvfb xdotool imagemagick python3)
 packages+=("$@")
 
 missing=()

@@ -1,0 +1,196 @@
+"""A private X server, the hummbox program in it, keys into its window and screenshots out.
+
+Standard library only; the X tools come from the Debian packages xvfb, xdotool and
+imagemagick.
+"""
+
+import os
+import select
+import shutil
+import socket
+import struct
+import subprocess
+import time
+import zlib
+
+WINDOW_WIDTH = 740
+WINDOW_HEIGHT = 756
+
+
+class Failure(Exception):
+    """A check of the walk-through did not hold."""
+
+
+def wait_until(probe, timeout, what):
+    """Calls probe until it returns something true, at most timeout seconds; returns that.
+
+    probe returns (ok, detail); the last detail goes into the failure message."""
+    deadline = time.monotonic() + timeout
+    detail = None
+    while True:
+        ok, detail = probe()
+        if ok:
+            return detail
+        if time.monotonic() > deadline:
+            raise Failure(f"{what}: not seen within {timeout} s (last seen: {detail})")
+        time.sleep(0.03)
+
+
+def missing_tools():
+    return [t for t in ("Xvfb", "xdotool", "import") if shutil.which(t) is None]
+
+
+class Xvfb:
+    """An X server of its own on a display number that it picks itself."""
+
+    def __init__(self, log_path):
+        read_end, write_end = os.pipe()
+        self.log = open(log_path, "wb")
+        # Big enough for the 740 x 756 window at (30, 30).
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x800x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=self.log, stderr=self.log)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n"):
+            if time.monotonic() > deadline or self.proc.poll() is not None:
+                raise Failure(f"Xvfb did not start (see {log_path})")
+            ready, _, _ = select.select([read_end], [], [], 0.5)
+            if ready:
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    raise Failure(f"Xvfb did not start (see {log_path})")
+                number += chunk
+        os.close(read_end)
+        self.number = int(number)
+        self.display = f":{self.number}"
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.log.close()
+
+    def send_close_request(self, window):
+        """Asks the window to close as a window manager would: a WM_DELETE_WINDOW client
+        message (ICCCM), sent to the client that owns the window. xdotool's windowclose
+        destroys the window instead, which is not a request."""
+        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        sock.connect(f"/tmp/.X11-unix/X{self.number}")
+        try:
+            sock.sendall(struct.pack("<BxHHHHxx", 0x6C, 11, 0, 0, 0))
+            header = _recv_exact(sock, 8)
+            if header[0] != 1:
+                raise Failure("the X server refused the connection")
+            _recv_exact(sock, struct.unpack("<H", header[6:8])[0] * 4)
+
+            def intern(name):
+                data = name.encode()
+                pad = (4 - len(data) % 4) % 4
+                sock.sendall(struct.pack("<BBHHxx", 16, 0, 2 + (len(data) + pad) // 4,
+                                         len(data)) + data + b"\0" * pad)
+                reply = _recv_exact(sock, 32)
+                if reply[0] != 1:
+                    raise Failure(f"InternAtom {name} failed")
+                return struct.unpack("<I", reply[8:12])[0]
+
+            protocols = intern("WM_PROTOCOLS")
+            delete = intern("WM_DELETE_WINDOW")
+            event = struct.pack("<BBHII", 33, 32, 0, window, protocols)
+            event += struct.pack("<IIIII", delete, 0, 0, 0, 0)
+            # SendEvent with an empty mask goes to the client that created the window.
+            sock.sendall(struct.pack("<BBHII", 25, 0, 11, window, 0) + event)
+            # GetInputFocus as a round trip: an error for the SendEvent would come first.
+            sock.sendall(struct.pack("<BxH", 43, 1))
+            reply = _recv_exact(sock, 32)
+            if reply[0] == 0:
+                raise Failure(f"the X server rejected the close request (error {reply[1]})")
+        finally:
+            sock.close()
+
+
+def _recv_exact(sock, count):
+    data = b""
+    while len(data) < count:
+        chunk = sock.recv(count - len(data))
+        if not chunk:
+            raise Failure("the X server closed the connection")
+        data += chunk
+    return data
+
+
+class Program:
+    """One run of hummbox, with its stdout and stderr in files."""
+
+    def __init__(self, binary, workdir, env, log_prefix):
+        self.stdout_path = log_prefix + ".stdout"
+        self.stderr_path = log_prefix + ".stderr"
+        self.out = open(self.stdout_path, "wb")
+        self.err = open(self.stderr_path, "wb")
+        self.proc = subprocess.Popen([binary], cwd=workdir, env=env, stdout=self.out,
+                                     stderr=self.err, stdin=subprocess.DEVNULL)
+        self.window = None
+        self.display_env = env
+
+    def stderr_text(self):
+        if not self.err.closed:
+            self.err.flush()
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def find_window(self, timeout=20):
+        def probe():
+            if self.proc.poll() is not None:
+                raise Failure(f"hummbox ended with status {self.proc.returncode} before its "
+                              f"window appeared; stderr: {self.stderr_text().strip()}")
+            found = subprocess.run(["xdotool", "search", "--name", "^hummbox"],
+                                   env=self.display_env, capture_output=True, text=True)
+            ids = found.stdout.split()
+            return bool(ids), ids
+        self.window = int(wait_until(probe, timeout, "the hummbox window")[-1])
+        return self.window
+
+    def key(self, name):
+        subprocess.run(["xdotool", "key", "--window", str(self.window), name],
+                       env=self.display_env, check=True)
+
+    def screenshot(self):
+        shot = subprocess.run(["import", "-silent", "-window", str(self.window), "-depth", "8",
+                               "rgb:-"], env=self.display_env, capture_output=True)
+        expected = WINDOW_WIDTH * WINDOW_HEIGHT * 3
+        if shot.returncode != 0 or len(shot.stdout) != expected:
+            return None
+        return shot.stdout
+
+    def wait_exit(self, timeout):
+        """The exit status, or a Failure when the process is still running after timeout."""
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"hummbox still running {timeout} s later") from None
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.out.close()
+        self.err.close()
+
+
+def write_png(path, width, height, rgb):
+    rows = b"".join(b"\0" + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(rows, 6)))
+        f.write(chunk(b"IEND", b""))
