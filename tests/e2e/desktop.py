@@ -81,6 +81,7 @@ class Xvfb:
         message (ICCCM), sent to the client that owns the window. xdotool's windowclose
         destroys the window instead, which is not a request."""
         sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        sock.settimeout(10)
         sock.connect(f"/tmp/.X11-unix/X{self.number}")
         try:
             sock.sendall(struct.pack("<BxHHHHxx", 0x6C, 11, 0, 0, 0))
@@ -112,6 +113,14 @@ class Xvfb:
                 raise Failure(f"the X server rejected the close request (error {reply[1]})")
         finally:
             sock.close()
+
+
+def run(command, env, text=True, timeout=10):
+    """A helper tool's run, which must not take longer than timeout seconds."""
+    try:
+        return subprocess.run(command, env=env, capture_output=True, text=text, timeout=timeout)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"{command[0]} still running after {timeout} s: {' '.join(command)}") from None
 
 
 def _recv_exact(sock, count):
@@ -148,20 +157,23 @@ class Program:
             if self.proc.poll() is not None:
                 raise Failure(f"hummbox ended with status {self.proc.returncode} before its "
                               f"window appeared; stderr: {self.stderr_text().strip()}")
-            found = subprocess.run(["xdotool", "search", "--name", "^hummbox"],
-                                   env=self.display_env, capture_output=True, text=True)
+            # Only once it is mapped: SDL waits for the MapNotify while showing the window,
+            # and a screenshot taken meanwhile can leave both waiting on each other.
+            found = run(["xdotool", "search", "--onlyvisible", "--name", "^hummbox"],
+                        self.display_env)
             ids = found.stdout.split()
             return bool(ids), ids
         self.window = int(wait_until(probe, timeout, "the hummbox window")[-1])
         return self.window
 
     def key(self, name):
-        subprocess.run(["xdotool", "key", "--window", str(self.window), name],
-                       env=self.display_env, check=True)
+        if run(["xdotool", "key", "--window", str(self.window), name],
+               self.display_env).returncode != 0:
+            raise Failure(f"xdotool could not send {name}")
 
     def screenshot(self):
-        shot = subprocess.run(["import", "-silent", "-window", str(self.window), "-depth", "8",
-                               "rgb:-"], env=self.display_env, capture_output=True)
+        shot = run(["import", "-silent", "-window", str(self.window), "-depth", "8", "rgb:-"],
+                   self.display_env, text=False)
         expected = WINDOW_WIDTH * WINDOW_HEIGHT * 3
         if shot.returncode != 0 or len(shot.stdout) != expected:
             return None

@@ -10,6 +10,7 @@ stay in --out, which is emptied first.
 """
 
 import argparse
+import faulthandler
 import os
 import shutil
 import sys
@@ -413,6 +414,8 @@ def main():
     if missing:
         print(f"e2e: missing {' '.join(missing)}; tools/deps.sh installs them", file=sys.stderr)
         return 1
+    # Should anything hang, say where, and end before CTest's limit does.
+    faulthandler.dump_traceback_later(240, exit=True)
     s = Session(args)
     print(f"e2e: screenshots and audio go to {s.out}", flush=True)
     try:
