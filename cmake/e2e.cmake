@@ -6,9 +6,9 @@ if(NOT DEFINED HUMMBOX_RUN_DIR)
     set(HUMMBOX_RUN_DIR ${CMAKE_BINARY_DIR}/run)
 endif()
 find_program(HUMMBOX_PYTHON3 python3 REQUIRED)
-# In sanitizer builds the program draws with SDL's software renderer (no uninstrumented
-# Mesa threads) and leaves leak checking to the in-process tests (D-Bus and the drivers SDL
-# loads keep memory until exit).
+# In sanitizer builds the program draws with SDL's software renderer and no GL window
+# surface (Mesa's threads are not instrumented) and leaves leak checking to the in-process
+# tests (D-Bus and the drivers that SDL loads keep memory until exit).
 set(HUMMBOX_E2E_SANITIZED)
 if(HUMMBOX_SANITIZE)
     set(HUMMBOX_E2E_SANITIZED --sanitized)

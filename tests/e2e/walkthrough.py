@@ -71,6 +71,7 @@ class Session:
             # leak checking to the in-process tests: D-Bus and the GL drivers that SDL loads
             # keep memory to the end of the process on purpose.
             env["SDL_RENDER_DRIVER"] = "software"
+            env["SDL_FRAMEBUFFER_ACCELERATION"] = "0"  # the window surface without GL too
             env["ASAN_OPTIONS"] = ":".join(
                 filter(None, [env.get("ASAN_OPTIONS", ""), "detect_leaks=0"]))
         env.update(extra)
