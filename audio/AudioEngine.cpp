@@ -103,7 +103,9 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
 void audioCallback(void* userdata, Uint8* stream, int len) {
     auto& engine = *static_cast<AudioEngine*>(userdata);
     const Uint64 start = SDL_GetPerformanceCounter();
+    const std::uint64_t cpuStart = AudioTiming::threadNanos();
     fillBuffer(engine, stream, len);
     const std::uint64_t frames = len > 0 ? static_cast<std::uint64_t>(len) / sizeof(float) : 0;
-    engine.timing.record(SDL_GetPerformanceCounter() - start, frames, AudioEngine::sampleRate);
+    engine.timing.record(SDL_GetPerformanceCounter() - start, AudioTiming::threadNanos() - cpuStart,
+                         frames, AudioEngine::sampleRate);
 }

@@ -217,3 +217,25 @@ TEST(AudioCallback, StoppedIsSilentAndStepsAreCaughtUpAfter) {
     r.control.running = false; // stopping drops to silence rather than holding the level
     EXPECT_EQ(r.render(4), std::vector(4, 0.0f));
 }
+
+// The soak run's starvation counters: every callback counts a buffer; one that took longer
+// than its playing time counts an overrun, by wall time and, separately, by the thread's
+// processor time.
+TEST(AudioTiming, CountsBuffersAndOverruns) {
+    Rig r;
+    r.render(AudioEngine::bufferFrames);
+    EXPECT_EQ(r.engine.timing.buffers.load(), 1u);
+    EXPECT_EQ(r.engine.timing.cpuOverruns.load(), 0u); // a stopped processor makes silence fast
+
+    AudioTiming timing;
+    const Uint64 budget = 1024 * SDL_GetPerformanceFrequency() / 48000; // 21.3 ms
+    const std::uint64_t cpuBudget = 1024ull * 1000000000 / 48000;       // in nanoseconds
+    timing.record(budget - 1, cpuBudget + 1, 1024, 48000);
+    timing.record(budget + 1, cpuBudget - 1, 1024, 48000); // preempted: late, not slow
+    timing.record(budget / 2, cpuBudget / 2, 1024, 48000);
+    EXPECT_EQ(timing.buffers.load(), 3u);
+    EXPECT_EQ(timing.overruns.load(), 1u);
+    EXPECT_EQ(timing.cpuOverruns.load(), 1u);
+    EXPECT_EQ(timing.worstTicks.load(), budget + 1);
+    EXPECT_EQ(timing.worstBudget.load(), budget);
+}
