@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev crasm srecord libsndfile1-dev
-          xvfb xdotool imagemagick python3)
+          xvfb xdotool python3)
 packages+=("$@")
 
 missing=()

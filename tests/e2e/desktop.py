@@ -1,7 +1,6 @@
 """A private X server, the hummbox program in it, keys into its window and screenshots out.
 
-Standard library only; the X tools come from the Debian packages xvfb, xdotool and
-imagemagick.
+Standard library only; the X tools come from the Debian packages xvfb and xdotool.
 """
 
 import os
@@ -37,7 +36,7 @@ def wait_until(probe, timeout, what):
 
 
 def missing_tools():
-    return [t for t in ("Xvfb", "xdotool", "import") if shutil.which(t) is None]
+    return [t for t in ("Xvfb", "xdotool") if shutil.which(t) is None]
 
 
 class Xvfb:
@@ -80,39 +79,81 @@ class Xvfb:
         """Asks the window to close as a window manager would: a WM_DELETE_WINDOW client
         message (ICCCM), sent to the client that owns the window. xdotool's windowclose
         destroys the window instead, which is not a request."""
-        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        sock.settimeout(10)
-        sock.connect(f"/tmp/.X11-unix/X{self.number}")
-        try:
-            sock.sendall(struct.pack("<BxHHHHxx", 0x6C, 11, 0, 0, 0))
-            header = _recv_exact(sock, 8)
-            if header[0] != 1:
-                raise Failure("the X server refused the connection")
-            _recv_exact(sock, struct.unpack("<H", header[6:8])[0] * 4)
-
-            def intern(name):
-                data = name.encode()
-                pad = (4 - len(data) % 4) % 4
-                sock.sendall(struct.pack("<BBHHxx", 16, 0, 2 + (len(data) + pad) // 4,
-                                         len(data)) + data + b"\0" * pad)
-                reply = _recv_exact(sock, 32)
-                if reply[0] != 1:
-                    raise Failure(f"InternAtom {name} failed")
-                return struct.unpack("<I", reply[8:12])[0]
-
-            protocols = intern("WM_PROTOCOLS")
-            delete = intern("WM_DELETE_WINDOW")
+        with XConnection(self.number) as x:
+            protocols = x.intern("WM_PROTOCOLS")
+            delete = x.intern("WM_DELETE_WINDOW")
             event = struct.pack("<BBHII", 33, 32, 0, window, protocols)
             event += struct.pack("<IIIII", delete, 0, 0, 0, 0)
             # SendEvent with an empty mask goes to the client that created the window.
-            sock.sendall(struct.pack("<BBHII", 25, 0, 11, window, 0) + event)
+            x.sock.sendall(struct.pack("<BBHII", 25, 0, 11, window, 0) + event)
             # GetInputFocus as a round trip: an error for the SendEvent would come first.
-            sock.sendall(struct.pack("<BxH", 43, 1))
-            reply = _recv_exact(sock, 32)
+            x.sock.sendall(struct.pack("<BxH", 43, 1))
+            reply = x.recv(32)
             if reply[0] == 0:
                 raise Failure(f"the X server rejected the close request (error {reply[1]})")
-        finally:
-            sock.close()
+
+
+class XConnection:
+    """A bare X11 client over the server's local socket, for the two requests that the X
+    tools do not make as needed here."""
+
+    def __init__(self, number):
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.settimeout(10)
+        try:
+            self.sock.connect(f"/tmp/.X11-unix/X{number}")
+            self.sock.sendall(struct.pack("<BxHHHHxx", 0x6C, 11, 0, 0, 0))
+            header = self.recv(8)
+            if header[0] != 1:
+                raise Failure("the X server refused the connection")
+            setup = self.recv(struct.unpack("<H", header[6:8])[0] * 4)
+            self.lsb_first = setup[22] == 0
+        except (OSError, Failure):
+            self.sock.close()
+            raise
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.sock.close()
+
+    def recv(self, count):
+        data = bytearray()
+        try:
+            while len(data) < count:
+                chunk = self.sock.recv(min(count - len(data), 1 << 20))
+                if not chunk:
+                    raise Failure("the X server closed the connection")
+                data += chunk
+        except socket.timeout:
+            raise Failure("the X server did not answer within 10 s") from None
+        return bytes(data)
+
+    def intern(self, name):
+        data = name.encode()
+        pad = (4 - len(data) % 4) % 4
+        self.sock.sendall(struct.pack("<BBHHxx", 16, 0, 2 + (len(data) + pad) // 4, len(data)) +
+                          data + b"\0" * pad)
+        reply = self.recv(32)
+        if reply[0] != 1:
+            raise Failure(f"InternAtom {name} failed")
+        return struct.unpack("<I", reply[8:12])[0]
+
+    def window_rgb(self, window, width, height):
+        """The window's pixels (GetImage, ZPixmap) as RGB bytes, or None if it cannot be
+        read (not mapped, or not a 24-bit window)."""
+        self.sock.sendall(struct.pack("<BBHIhhHHI", 73, 2, 5, window, 0, 0, width, height,
+                                      0xFFFFFFFF))
+        reply = self.recv(32)
+        if reply[0] != 1:
+            return None
+        data = self.recv(struct.unpack("<I", reply[4:8])[0] * 4)
+        if reply[1] != 24 or len(data) != width * height * 4 or not self.lsb_first:
+            return None
+        rgb = bytearray(width * height * 3)
+        rgb[0::3], rgb[1::3], rgb[2::3] = data[2::4], data[1::4], data[0::4]
+        return bytes(rgb)
 
 
 def run(command, env, text=True, timeout=10):
@@ -121,16 +162,6 @@ def run(command, env, text=True, timeout=10):
         return subprocess.run(command, env=env, capture_output=True, text=text, timeout=timeout)
     except subprocess.TimeoutExpired:
         raise Failure(f"{command[0]} still running after {timeout} s: {' '.join(command)}") from None
-
-
-def _recv_exact(sock, count):
-    data = b""
-    while len(data) < count:
-        chunk = sock.recv(count - len(data))
-        if not chunk:
-            raise Failure("the X server closed the connection")
-        data += chunk
-    return data
 
 
 class Program:
@@ -145,6 +176,7 @@ class Program:
                                      stderr=self.err, stdin=subprocess.DEVNULL)
         self.window = None
         self.display_env = env
+        self.display_number = int(env["DISPLAY"].lstrip(":")) if "DISPLAY" in env else None
 
     def stderr_text(self):
         if not self.err.closed:
@@ -172,12 +204,10 @@ class Program:
             raise Failure(f"xdotool could not send {name}")
 
     def screenshot(self):
-        shot = run(["import", "-silent", "-window", str(self.window), "-depth", "8", "rgb:-"],
-                   self.display_env, text=False)
-        expected = WINDOW_WIDTH * WINDOW_HEIGHT * 3
-        if shot.returncode != 0 or len(shot.stdout) != expected:
-            return None
-        return shot.stdout
+        """The window's pixels as RGB bytes, or None while they cannot be read. Read with
+        the X protocol's GetImage: ImageMagick's import now and then hung for good here."""
+        with XConnection(self.display_number) as x:
+            return x.window_rgb(self.window, WINDOW_WIDTH, WINDOW_HEIGHT)
 
     def wait_exit(self, timeout):
         """The exit status, or a Failure when the process is still running after timeout."""
