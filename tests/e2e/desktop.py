@@ -177,6 +177,7 @@ class Program:
         self.window = None
         self.display_env = env
         self.display_number = int(env["DISPLAY"].lstrip(":")) if "DISPLAY" in env else None
+        self.x = None
 
     def stderr_text(self):
         if not self.err.closed:
@@ -185,17 +186,17 @@ class Program:
             return f.read().decode(errors="replace")
 
     def find_window(self, timeout=20):
-        def probe():
-            if self.proc.poll() is not None:
-                raise Failure(f"hummbox ended with status {self.proc.returncode} before its "
-                              f"window appeared; stderr: {self.stderr_text().strip()}")
-            # Only once it is mapped: SDL waits for the MapNotify while showing the window,
-            # and a screenshot taken meanwhile can leave both waiting on each other.
-            found = run(["xdotool", "search", "--onlyvisible", "--name", "^hummbox"],
-                        self.display_env)
-            ids = found.stdout.split()
-            return bool(ids), ids
-        self.window = int(wait_until(probe, timeout, "the hummbox window")[-1])
+        """Waits for the mapped hummbox window. One xdotool process polls over a single
+        connection: a new X connection every few milliseconds while hummbox opens its own
+        makes Xvfb refuse some of them (EAGAIN, reset), hummbox's included. Only once
+        mapped: SDL waits for the MapNotify while showing the window."""
+        found = run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^hummbox"],
+                    self.display_env, timeout=timeout)
+        ids = found.stdout.split()
+        if not ids:
+            raise Failure(f"no hummbox window; hummbox status {self.proc.poll()}, stderr: "
+                          f"{self.stderr_text().strip()}")
+        self.window = int(ids[-1])
         return self.window
 
     def key(self, name):
@@ -205,9 +206,11 @@ class Program:
 
     def screenshot(self):
         """The window's pixels as RGB bytes, or None while they cannot be read. Read with
-        the X protocol's GetImage: ImageMagick's import now and then hung for good here."""
-        with XConnection(self.display_number) as x:
-            return x.window_rgb(self.window, WINDOW_WIDTH, WINDOW_HEIGHT)
+        the X protocol's GetImage over one lasting connection (ImageMagick's import now
+        and then hung for good here)."""
+        if self.x is None:
+            self.x = XConnection(self.display_number)
+        return self.x.window_rgb(self.window, WINDOW_WIDTH, WINDOW_HEIGHT)
 
     def wait_exit(self, timeout):
         """The exit status, or a Failure when the process is still running after timeout."""
@@ -217,6 +220,9 @@ class Program:
             raise Failure(f"hummbox still running {timeout} s later") from None
 
     def stop(self):
+        if self.x is not None:
+            self.x.sock.close()
+            self.x = None
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
