@@ -157,11 +157,22 @@ class XConnection:
 
 
 def run(command, env, text=True, timeout=10):
-    """A helper tool's run, which must not take longer than timeout seconds."""
-    try:
-        return subprocess.run(command, env=env, capture_output=True, text=text, timeout=timeout)
-    except subprocess.TimeoutExpired:
-        raise Failure(f"{command[0]} still running after {timeout} s: {' '.join(command)}") from None
+    """A helper tool's run, which must not take longer than timeout seconds. Xvfb under
+    load now and then refuses a new connection (EAGAIN, reset); xdotool then cannot open
+    the display and is run again, up to five times."""
+    for attempt in range(5):
+        try:
+            done = subprocess.run(command, env=env, capture_output=True, text=text,
+                                  timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"{command[0]} still running after {timeout} s: "
+                          f"{' '.join(command)}") from None
+        refused = "Can't open display" in (done.stderr if text else done.stderr.decode(
+            errors="replace"))
+        if not refused:
+            return done
+        time.sleep(0.2)
+    raise Failure(f"{command[0]} could not open the display five times: {done.stderr}")
 
 
 class Program:
@@ -194,8 +205,8 @@ class Program:
                     self.display_env, timeout=timeout)
         ids = found.stdout.split()
         if not ids:
-            raise Failure(f"no hummbox window; hummbox status {self.proc.poll()}, stderr: "
-                          f"{self.stderr_text().strip()}")
+            raise Failure(f"no hummbox window (xdotool: {found.stderr.strip()}); hummbox "
+                          f"status {self.proc.poll()}, stderr: {self.stderr_text().strip()}")
         self.window = int(ids[-1])
         return self.window
 
