@@ -3,130 +3,69 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <random>
-#include <vector>
 
-TEST(Bus, Read8ReturnsTheByteAndBumpsItsHeat) {
+// A bump adds 50 and stops at 100: 49 goes to 99, 50 and more to 100.
+TEST(Bus, HeatBumpsStopAtOneHundred) {
     Machine m;
-    m.memory[0x1234] = 0xA5;
-    EXPECT_EQ(m.cpu.read8(0x1234), 0xA5);
-    EXPECT_EQ(m.heat[0x1234], 50u);
-    EXPECT_EQ(m.heat[0x1233], 0u);
-    EXPECT_EQ(m.heat[0x1235], 0u);
-}
-
-TEST(Bus, HeatSaturatesAtOneHundred) {
-    Machine m;
-    const std::uint32_t expected[] = {50, 100, 100, 100};
-    for (std::uint32_t e : expected) {
-        m.cpu.read8(0x0042);
-        EXPECT_EQ(m.heat[0x0042], e);
-    }
-    m.heat[0x0043] = 70; // min(70 + 50, 100)
-    m.cpu.read8(0x0043);
-    EXPECT_EQ(m.heat[0x0043], 100u);
-    m.heat[0x0044] = 49;
-    m.cpu.read8(0x0044);
-    EXPECT_EQ(m.heat[0x0044], 99u);
-}
-
-TEST(Bus, Read16IsBigEndianAndWrapsAtTheTop) {
-    Machine m;
-    m.memory[0x2000] = 0x12;
-    m.memory[0x2001] = 0x34;
-    EXPECT_EQ(m.cpu.read16(0x2000), 0x1234);
-
-    m.memory[0xFFFF] = 0xAB;
-    m.memory[0x0000] = 0xCD;
-    EXPECT_EQ(m.cpu.read16(0xFFFF), 0xABCD);
-    EXPECT_EQ(m.heat[0xFFFF], 50u);
-    EXPECT_EQ(m.heat[0x0000], 50u);
-}
-
-// The window reaches one byte past the last PIA register.
-TEST(Bus, Write8LandsOnlyInsideTheWindow) {
-    struct Case {
-        std::uint16_t address;
-        bool lands;
-    };
-    const Case cases[] = {
-        {0x0000, true},  {0x00FF, true},  {0x0400, true},  {0x040F, true},
-        {0x0410, true},  {0x0411, false}, {0x04FF, false}, {0x8000, false},
-        {0xF800, false}, {0xFFF8, false}, {0xFFFF, false},
-    };
-    for (const Case& c : cases) {
-        Machine m;
-        m.memory[c.address] = 0x11;
-        m.cpu.write8(c.address, 0x99);
-        EXPECT_EQ(m.memory[c.address], c.lands ? 0x99 : 0x11) << std::hex << c.address;
-        EXPECT_EQ(m.heat[c.address], c.lands ? 50u : 0u) << std::hex << c.address;
+    const std::uint32_t before[] = {0, 49, 50, 90, 100}, after[] = {50, 99, 100, 100, 100};
+    for (int i = 0; i < 5; ++i) {
+        m.heat[i] = before[i];
+        m.cpu.read8(static_cast<std::uint16_t>(i));
+        EXPECT_EQ(m.heat[i], after[i]) << before[i];
     }
 }
 
-TEST(Bus, Write16LandsOnlyWhenBothBytesFit) {
-    Machine m;
-    m.cpu.write16(0x040F, 0xBEEF);
-    EXPECT_EQ(m.memory[0x040F], 0xBE);
-    EXPECT_EQ(m.memory[0x0410], 0xEF);
-    EXPECT_EQ(m.heat[0x040F], 50u);
-    EXPECT_EQ(m.heat[0x0410], 50u);
-
-    Machine n;
-    n.cpu.write16(0x0410, 0xBEEF); // the high byte alone would fit: still nothing
-    EXPECT_EQ(n.memory[0x0410], 0x00);
-    EXPECT_EQ(n.memory[0x0411], 0x00);
-    EXPECT_EQ(n.heat[0x0410], 0u);
-
-    n.cpu.write16(0xFFFF, 0xBEEF); // must not wrap round onto 0x0000
-    EXPECT_EQ(n.memory[0xFFFF], 0x00);
-    EXPECT_EQ(n.memory[0x0000], 0x00);
-    EXPECT_EQ(n.heat[0x0000], 0u);
-}
-
-TEST(Bus, NoWriteOutsideTheWindowChangesAnything) {
+// Writes land only in 0x0000..0x0410; a 16-bit one only when both bytes do: not at 0x0410,
+// and not wrapping from 0xFFFF to 0x0000.
+TEST(Bus, NoWriteOutsideTheWindowChangesAByteOrItsHeat) {
     Machine m;
     for (std::uint32_t a = 0; a < 0x10000; ++a)
         m.memory[a] = static_cast<std::uint8_t>(a ^ (a >> 8));
     const std::vector<std::uint8_t> before = m.memory;
-    for (std::uint32_t a = 0x0411; a < 0x10000; ++a) {
-        m.cpu.write8(static_cast<std::uint16_t>(a), 0x5A);
+    for (std::uint32_t a = 0x0410; a < 0x10000; ++a) {
+        if (a > 0x0410) m.cpu.write8(static_cast<std::uint16_t>(a), 0x5A);
         m.cpu.write16(static_cast<std::uint16_t>(a), 0x5A5A);
     }
-    m.cpu.write16(0x0410, 0x5A5A);
     EXPECT_EQ(m.memory, before);
-    EXPECT_TRUE(std::all_of(m.heat.begin(), m.heat.end(), [](std::uint32_t h) { return h == 0; }));
+    EXPECT_EQ(*std::max_element(m.heat.begin(), m.heat.end()), 0u);
 }
 
-// Whatever bytes the processor runs into and whatever state it is in, it never changes
-// memory outside the window and keeps every heat entry within 0..100.
-TEST(Bus, RandomProgramsKeepHeatInRangeAndTheImageIntact) {
+// Whatever it runs into, from any state and with interrupts between, the processor writes
+// nothing above 0x0410 and keeps heat within 0..100.
+TEST(Bus, RandomProgramsKeepHeatInRangeAndWriteNothingAboveTheWindow) {
     std::mt19937 rng(6802);
     for (int round = 0; round < 40; ++round) {
         Machine m;
-        for (auto& b : m.memory)
-            b = static_cast<std::uint8_t>(rng());
-        for (auto& h : m.heat)
-            h = rng() % 101;
+        std::generate(m.memory.begin(), m.memory.end(), [&] { return rng(); });
+        std::generate(m.heat.begin(), m.heat.end(), [&] { return rng() % 101; });
         const std::vector<std::uint8_t> before = m.memory;
-        m.cpu.A = static_cast<std::uint8_t>(rng());
-        m.cpu.B = static_cast<std::uint8_t>(rng());
-        m.cpu.CC = static_cast<std::uint8_t>(rng());
-        m.cpu.X = static_cast<std::uint16_t>(rng());
-        m.cpu.SP = static_cast<std::uint16_t>(rng());
-        m.cpu.PC = static_cast<std::uint16_t>(rng());
-
+        auto r = [&] { return static_cast<std::uint16_t>(rng()); };
+        m.setRegs({static_cast<std::uint8_t>(r()), static_cast<std::uint8_t>(r()),
+                   static_cast<std::uint8_t>(r()), r(), r(), r()});
         for (int i = 0; i < 5000; ++i) {
-            const std::uint64_t cycles = m.cpu.cycleCount;
-            m.cpu.step();
-            ASSERT_GE(m.cpu.cycleCount, cycles + 1);
-            ASSERT_LE(m.cpu.cycleCount, cycles + 10);
+            ASSERT_LE(m.run() - 1, 9u); // 1 to 10 cycles
             if (i % 500 == 0) m.cpu.irq();
         }
-        EXPECT_TRUE(std::equal(before.begin() + 0x0411, before.end(), m.memory.begin() + 0x0411))
-            << "round " << round;
-        EXPECT_TRUE(
-            std::all_of(m.heat.begin(), m.heat.end(), [](std::uint32_t h) { return h <= 100; }))
-            << "round " << round;
+        EXPECT_TRUE(std::equal(before.begin() + 0x0411, before.end(), m.memory.begin() + 0x0411));
+        EXPECT_LE(*std::max_element(m.heat.begin(), m.heat.end()), 100u);
     }
+}
+
+// Reset clears 0x0000..0x04FF (not its heat), loads PC from 0xFFFE with a bump on each byte,
+// zeroes the registers and masks interrupts; cycleCount and the rest of memory stay.
+TEST(Reset, ClearsLowMemoryLoadsThePcAndMasksInterrupts) {
+    Machine m;
+    std::fill(m.memory.begin(), m.memory.end(), 0xEE);
+    std::fill(m.heat.begin(), m.heat.end(), 7);
+    m.load(0xFFFE, {0xF8, 0x10});
+    m.setRegs({0x12, 0x34, 0xEF, 0x5678, 0x007F, 0x1234});
+    m.cpu.cycleCount = 12345;
+    m.cpu.reset();
+    m.cpu.irq(); // masked, so lost
+    EXPECT_EQ(m.regs(), (Regs{.CC = 0x10, .PC = 0xF810}));
+    EXPECT_EQ(m.cpu.cycleCount, 12345u);
+    EXPECT_EQ(std::count(m.memory.begin(), m.memory.end(), 0), 0x0500);
+    EXPECT_EQ(m.memory[0x0500], 0xEE);
+    EXPECT_EQ(m.heat[0x04FF] + m.heat[0xFFFE] + m.heat[0xFFFF], 7u + 57 + 57);
 }
