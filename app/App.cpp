@@ -18,19 +18,6 @@ static_assert((SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_EVENT
 constexpr const char* hexTable = "0123456789ABCDEF";
 constexpr double frameSeconds = 1.0 / 60.0;
 
-// Opens the (paused) device for 48 kHz mono float; SDL converts if the hardware differs.
-int openAudio(AudioEngine& engine) {
-    SDL_AudioSpec desired;
-    std::memset(&desired, 0, sizeof desired);
-    desired.freq = AudioEngine::sampleRate;
-    desired.format = AUDIO_F32LSB;
-    desired.channels = 1;
-    desired.samples = AudioEngine::bufferFrames;
-    desired.callback = audioCallback;
-    desired.userdata = &engine;
-    return SDL_OpenAudio(&desired, nullptr);
-}
-
 } // namespace
 
 App::App() {
@@ -60,13 +47,13 @@ bool App::init() {
     if (!screen.init()) return false;
     // The audio callback is the processor's clock and consumes the key batches; without a
     // device the debugger would freeze. The dummy driver keeps both going, silently.
-    if (openAudio(audio) != 0) {
+    if (audio.openDevice() != 0) {
         std::fprintf(stderr, "hummbox: cannot open the audio device (%s); running without sound\n",
                      SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         SDL_InitSubSystem(SDL_INIT_AUDIO);
-        if (openAudio(audio) != 0)
+        if (audio.openDevice() != 0)
             std::fprintf(stderr, "hummbox: no dummy audio either (%s)\n", SDL_GetError());
     }
 

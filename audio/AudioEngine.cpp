@@ -109,3 +109,14 @@ void audioCallback(void* userdata, Uint8* stream, int len) {
     engine.timing.record(SDL_GetPerformanceCounter() - start, AudioTiming::threadNanos() - cpuStart,
                          frames, AudioEngine::sampleRate);
 }
+
+int AudioEngine::openDevice() {
+    SDL_AudioSpec desired{};
+    desired.freq = sampleRate;
+    desired.format = AUDIO_F32LSB;
+    desired.channels = 1;
+    desired.samples = bufferFrames;
+    desired.callback = audioCallback;
+    desired.userdata = this;
+    return SDL_OpenAudio(&desired, nullptr); // no obtained spec: SDL converts
+}

@@ -33,6 +33,10 @@ struct AudioEngine {
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();
 
+    // Opens SDL's audio device, paused, for 48 kHz mono float with this engine's callback;
+    // SDL converts if the hardware wants another format. Returns SDL_OpenAudio's result.
+    int openDevice();
+
     // The float sample for a DAC byte: (byte - 127) * 0.001.
     static float sampleFor(std::uint8_t dac) { return static_cast<float>(dac - 127) * 0.001f; }
 };

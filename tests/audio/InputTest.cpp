@@ -140,14 +140,7 @@ TEST(AudioThread, EveryBatchIsAppliedOnceAndInOrder) {
     AudioEngine engine;
     engine.cpu = &m.cpu;
     engine.control = &control;
-    SDL_AudioSpec want{};
-    want.freq = AudioEngine::sampleRate;
-    want.format = AUDIO_F32LSB;
-    want.channels = 1;
-    want.samples = AudioEngine::bufferFrames;
-    want.callback = audioCallback;
-    want.userdata = &engine;
-    ASSERT_EQ(SDL_OpenAudio(&want, nullptr), 0) << SDL_GetError();
+    ASSERT_EQ(engine.openDevice(), 0) << SDL_GetError();
     SDL_PauseAudio(0);
     const std::vector<SDL_Keycode> extra[] = {
         {SDLK_p}, {SDLK_RIGHTBRACKET}, {SDLK_SPACE}, {SDLK_LEFTBRACKET, SDLK_SPACE}};
