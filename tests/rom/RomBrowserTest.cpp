@@ -15,32 +15,44 @@ namespace {
 
 // Listed, in the order of the platform's own listing: the names whose last '.' starts
 // exactly ".snd" (bytes as they are, up to the longest name allowed) and a directory so
-// named; not listed: anything else, and the entries of sub-directories.
+// named; not listed: anything else, and the entries of sub-directories. 10,000 entries more,
+// most of them odd ROM names, are all listed and drawn in one selection frame.
 TEST(RomScan, ListsTheEntriesWhoseExtensionIsLowerCaseSndInListingOrder) {
-    ScratchDir dir;
     std::map<std::string, bool> cases = {
         {"tune.snd", true},   {"a.b.snd", true},      {".snd", true},
         {"x.snd.snd", true},  {"\x80\xff.snd", true}, {"caf\xc3\xa9 tune .snd", true},
         {"TUNE.SND", false},  {"tune.Snd", false},    {"tune.snd.", false},
         {"snd", false},       {"tunesnd", false},     {"tune.snd.bak", false},
         {"tune.snd ", false}, {"tune.sndx", false},   {std::string(251, 'n') + ".snd", true},
+        {"music.snd", true},
     };
-    for (const auto& [name, listed] : cases)
-        ScratchDir::write(name, {1, 2, 3});
-    std::filesystem::create_directory("music.snd");
-    ScratchDir::write("music.snd/deep.snd", {0});
-    cases["music.snd"] = true;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string names[] = {
+            std::string{char(0x80 + i % 128), '\xff'} + n + ".snd", " " + n + " with blanks .snd",
+            std::string(240, 'x') + n + ".snd", n + ".SND", n + ".snd.bak"};
+        cases[names[i % 5]] = i % 5 < 3;
+    }
+    LiveApp live([&] {
+        for (const auto& [name, listed] : cases)
+            if (name != "music.snd") ScratchDir::write(name, {1, 2, 3});
+        std::filesystem::create_directory("music.snd");
+        ScratchDir::write("music.snd/deep.snd", {0});
+    });
+    ASSERT_TRUE(live.started);
+    RomBrowser& browser = live.app.browser;
 
     std::vector<std::string> expected;
     for (const auto& entry : std::filesystem::directory_iterator("."))
         if (cases[entry.path().filename()]) expected.push_back(entry.path().filename());
-    ASSERT_EQ(expected.size(), 8u);
-    RomBrowser browser;
+    ASSERT_EQ(expected.size(), 6000u + 8);
+    EXPECT_EQ(browser.fileNames, expected); // the start-up scan
     browser.selectedIndex = 7;
     browser.fileNames = {"stale.snd"};
     browser.scan();
     EXPECT_EQ(browser.fileNames, expected);
     EXPECT_EQ(browser.selectedIndex, 7);
+    EXPECT_TRUE(live.app.iterate());
 }
 
 struct RomBrowserApp : ::testing::Test {
@@ -52,7 +64,7 @@ struct RomBrowserApp : ::testing::Test {
 // From "base.snd" loaded and the state disturbed, a load copies the file's first 2048 bytes
 // (or fewer) into the PROM, keeps 0x0500..0xF7FF, resets, shows the debugger and resumes
 // audio; a name that cannot be opened or read (length -1) changes nothing. Byte k of a file
-// is its name's first byte + k: "b..." resets to 0x6061, "f..." to 0x6465, "l..." 0x6A6B.
+// is its name's first byte + k: "b..." resets to 0x6061, "f..." to 0x6465, "h..." 0x6667.
 TEST_F(RomBrowserApp, LoadsAFileOverThePromOrChangesNothing) {
     struct Case {
         std::string name;
@@ -60,11 +72,13 @@ TEST_F(RomBrowserApp, LoadsAFileOverThePromOrChangesNothing) {
         std::uint16_t pc;
     };
     std::vector<Case> cases = {
-        {"full.snd", 2048, 0x6465},  {"half.snd", 1024, 0x6061}, {"empty.snd", 0, 0x6061},
-        {"long.snd", 3000, 0x6A6B},  {"base.snd", 2048, 0x6061}, {"dir.snd", -1, 0x1234},
-        {"missing.snd", -1, 0x1234}, {"", -1, 0x1234},           {"fifo.snd", -1, 0x1234},
+        {"full.snd", 2048, 0x6465},     {"half.snd", 1024, 0x6061}, {"empty.snd", 0, 0x6061},
+        {"huge.snd", 10 << 20, 0x6667}, {"base.snd", 2048, 0x6061}, {"dir.snd", -1, 0x1234},
+        {"missing.snd", -1, 0x1234},    {"", -1, 0x1234},           {"fifo.snd", -1, 0x1234},
     };
-    cases.push_back({std::string(300, 'n') + ".snd", -1, 0x1234}); // too long to open
+    cases.push_back({std::string(300, 'n') + ".snd", -1, 0x1234});   // too long to open
+    cases.push_back({std::string(251, 'l') + ".snd", 2048, 0x6A6B}); // the longest allowed
+    cases.push_back({"\x81\xff with blanks .snd", 100, 0x6061});
     std::filesystem::create_directories("dir.snd/inside.snd");
     ASSERT_EQ(mkfifo("fifo.snd", 0600), 0);
     std::fstream fifo("fifo.snd"); // both ends: a load that opened it would take these bytes

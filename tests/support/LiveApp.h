@@ -48,14 +48,22 @@ struct LiveApp {
             app.iterate();
         return !app.control.pending.load();
     }
+    // A key press and one iteration; in the debugger, also until the audio thread took the
+    // batch. False when the loop was asked to end or the batch was never taken.
+    bool press(SDL_Keycode key);
 };
 
-// Queues a key press as SDL would deliver it.
-inline void pushKey(SDL_Keycode key) {
+// Queues a key press as SDL would deliver it; false when SDL's queue is full.
+inline bool pushKey(SDL_Keycode key) {
     SDL_Event event{};
     event.type = SDL_KEYDOWN;
     event.key.state = SDL_PRESSED;
     event.key.keysym.sym = key;
     event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
-    SDL_PushEvent(&event);
+    return SDL_PushEvent(&event) == 1;
+}
+
+inline bool LiveApp::press(SDL_Keycode key) {
+    pushKey(key);
+    return app.iterate() && (app.mode != App::modeDebugger || iterateUntilBatchTaken());
 }
