@@ -3,8 +3,9 @@
 # Packages already installed are skipped; nothing is downloaded when all are there.
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev crasm srecord libsndfile1-dev
-          xvfb xdotool python3)
+packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev crasm srecord
+          libsndfile1-dev xvfb xdotool python3
+          binutils-m68hc1x) # its disassembler cross-checks instruction boundaries
 packages+=("$@")
 
 missing=()
