@@ -1,7 +1,7 @@
-# The end-to-end walk-through (tests/e2e): the real hummbox in a private X server (Xvfb),
-# driven by keys sent with xdotool, checked by screenshots and by the audio that SDL's disk
-# driver writes. Packages: xvfb, xdotool, python3 (tools/deps.sh installs
-# them). Screenshots and audio land in build/e2e.
+# The end-to-end walk-through (tests/e2e, on the desktop-driving library in tools/desktop):
+# the real hummbox in a private X server (Xvfb), driven by keys sent with xdotool, checked by
+# screenshots and by the audio that SDL's disk driver writes. Packages: xvfb, xdotool,
+# python3 (tools/deps.sh installs them). Screenshots and audio land in build/e2e.
 if(NOT DEFINED HUMMBOX_RUN_DIR)
     set(HUMMBOX_RUN_DIR ${CMAKE_BINARY_DIR}/run)
 endif()

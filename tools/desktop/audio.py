@@ -6,6 +6,8 @@ import os
 import sys
 import wave
 
+from desktop import wait_until
+
 RATE = 48000
 
 
@@ -39,6 +41,24 @@ class Capture:
                 return start + i
         return None
 
+    def wait_count(self, count, what, timeout=15):
+        """Waits until the file holds count samples."""
+        wait_until(lambda: (self.count() >= count, self.count()), timeout, what)
+
+    def wait_sound(self, start, what, timeout=15):
+        """Waits for a non-zero sample at or after start; returns its index."""
+        return wait_until(lambda: ((i := self.first_sound(start)) is not None, i), timeout,
+                          f"{what}: the sound starting")
+
+    def sound_after(self, action, what, seconds=0.0):
+        """Runs action (a key press, say); returns the seconds of audio from the first
+        sound after it, once written."""
+        mark = self.count()
+        action()
+        first = self.wait_sound(mark, what)
+        self.wait_count(first + int(seconds * RATE), what)
+        return self.samples(first, first + int(seconds * RATE))
+
     def save_wav(self, path):
         """A 16-bit copy for listening (the samples lie within +-0.128)."""
         values = self.samples()
@@ -68,10 +88,7 @@ def frequency(values):
     return (len(crossings) - 1) * RATE / (crossings[-1] - crossings[0])
 
 
-def sounding_span(values):
-    """(first, last) indices of non-zero samples, or None for silence."""
-    first = next((i for i, v in enumerate(values) if v != 0.0), None)
-    if first is None:
-        return None
-    last = max(i for i, v in enumerate(values) if v != 0.0)
-    return first, last
+def sounding_seconds(values):
+    """Seconds from the first to the last non-zero sample, both included; 0 for silence."""
+    sounding = [i for i, v in enumerate(values) if v != 0.0]
+    return (sounding[-1] - sounding[0] + 1) / RATE if sounding else 0.0

@@ -1,6 +1,7 @@
 """A private X server, the hummbox program in it, keys into its window and screenshots out.
 
-Standard library only; the X tools come from the Debian packages xvfb and xdotool.
+Standard library only; the X tools come from the Debian packages xvfb and xdotool. Shared by
+the end-to-end walk-through (tests/e2e) and tools/screenshots.sh.
 """
 
 import os
@@ -156,20 +157,18 @@ class XConnection:
         return bytes(rgb)
 
 
-def run(command, env, text=True, timeout=10):
+def run(command, env, timeout=10):
     """A helper tool's run, which must not take longer than timeout seconds. Xvfb under
     load now and then refuses a new connection (EAGAIN, reset); xdotool then cannot open
     the display and is run again, up to five times."""
-    for attempt in range(5):
+    for _ in range(5):
         try:
-            done = subprocess.run(command, env=env, capture_output=True, text=text,
+            done = subprocess.run(command, env=env, capture_output=True, text=True,
                                   timeout=timeout)
         except subprocess.TimeoutExpired:
             raise Failure(f"{command[0]} still running after {timeout} s: "
                           f"{' '.join(command)}") from None
-        refused = "Can't open display" in (done.stderr if text else done.stderr.decode(
-            errors="replace"))
-        if not refused:
+        if "Can't open display" not in done.stderr:
             return done
         time.sleep(0.2)
     raise Failure(f"{command[0]} could not open the display five times: {done.stderr}")
@@ -185,10 +184,10 @@ class Program:
         self.err = open(self.stderr_path, "wb")
         self.proc = subprocess.Popen([binary], cwd=workdir, env=env, stdout=self.out,
                                      stderr=self.err, stdin=subprocess.DEVNULL)
+        self.env = env
         self.window = None
-        self.display_env = env
-        self.display_number = int(env["DISPLAY"].lstrip(":")) if "DISPLAY" in env else None
         self.x = None
+        self.last_rgb = None  # the last screenshot taken, for a look after a failure
 
     def stderr_text(self):
         if not self.err.closed:
@@ -202,7 +201,7 @@ class Program:
         makes Xvfb refuse some of them (EAGAIN, reset), hummbox's included. Only once
         mapped: SDL waits for the MapNotify while showing the window."""
         found = run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^hummbox"],
-                    self.display_env, timeout=timeout)
+                    self.env, timeout=timeout)
         ids = found.stdout.split()
         if not ids:
             raise Failure(f"no hummbox window (xdotool: {found.stderr.strip()}); hummbox "
@@ -212,7 +211,7 @@ class Program:
 
     def key(self, name):
         if run(["xdotool", "key", "--window", str(self.window), name],
-               self.display_env).returncode != 0:
+               self.env).returncode != 0:
             raise Failure(f"xdotool could not send {name}")
 
     def screenshot(self):
@@ -220,8 +219,10 @@ class Program:
         the X protocol's GetImage over one lasting connection (ImageMagick's import now
         and then hung for good here)."""
         if self.x is None:
-            self.x = XConnection(self.display_number)
-        return self.x.window_rgb(self.window, WINDOW_WIDTH, WINDOW_HEIGHT)
+            self.x = XConnection(int(self.env["DISPLAY"].lstrip(":")))
+        rgb = self.x.window_rgb(self.window, WINDOW_WIDTH, WINDOW_HEIGHT)
+        self.last_rgb = rgb or self.last_rgb
+        return rgb
 
     def wait_exit(self, timeout):
         """The exit status, or a Failure when the process is still running after timeout."""
@@ -241,7 +242,7 @@ class Program:
         self.err.close()
 
 
-def write_png(path, width, height, rgb):
+def write_png(path, rgb, width=WINDOW_WIDTH, height=WINDOW_HEIGHT):
     rows = b"".join(b"\0" + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
 
     def chunk(kind, data):
