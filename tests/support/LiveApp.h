@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 // Headless SDL unless the environment says otherwise.
@@ -15,16 +16,6 @@ inline void useHeadlessSdl() {
     setenv("SDL_RENDER_DRIVER", "software", 0);
 }
 
-// Writes a 256 x 24 "font.bmp" whose glyphs are all solid white blocks.
-inline bool writeSolidFont(const std::string& path = "font.bmp") {
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 256, 24, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (surface == nullptr) return false;
-    SDL_FillRect(surface, nullptr, 0xFFFFFFFF);
-    const bool saved = SDL_SaveBMP(surface, path.c_str()) == 0;
-    SDL_FreeSurface(surface);
-    return saved;
-}
-
 // A whole started App in a scratch working directory, torn down at the end. Files meant
 // for the first scan go in through prepare, which runs inside the directory before init.
 struct LiveApp {
@@ -32,9 +23,9 @@ struct LiveApp {
     App app;
     bool started = false;
 
-    template <typename Prepare> explicit LiveApp(Prepare prepare, bool withFont = true) {
+    template <typename Prepare> explicit LiveApp(Prepare prepare) {
         useHeadlessSdl();
-        if (withFont) writeSolidFont();
+        std::filesystem::copy_file(HUMMBOX_FONT_BMP, "font.bmp"); // the program's own font
         prepare();
         started = app.init();
     }
