@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <string>
 #include <vector>
 
 namespace {
@@ -61,27 +60,6 @@ TEST(App, MainLoopFollowsTheKeys) {
     app.run();
     EXPECT_EQ(app.mode, App::modeDebugger);
     EXPECT_EQ(app.browser.loadedFileName, "later.snd");
-}
-
-// Without an audio device the program warns and runs on SDL's dummy driver, whose callback
-// keeps the processor's clock and the key hand-over going. Without a display init fails.
-TEST(App, FallsBackToDummyAudioAndFailsWithoutADisplay) {
-    setenv("SDL_AUDIODRIVER", "nosuchdriver", 1);
-    ::testing::internal::CaptureStderr();
-    {
-        LiveApp live([] { ScratchDir::write("tune.snd", readRomImage("demo")); });
-        const std::string errors = ::testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(live.started);
-        EXPECT_NE(errors.find("cannot open the audio device"), std::string::npos) << errors;
-        EXPECT_STREQ(SDL_GetCurrentAudioDriver(), "dummy");
-        pushKey(SDLK_RETURN);
-        live.app.iterate();
-        EXPECT_TRUE(live.iterateUntilBatchTaken());
-    }
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("SDL_VIDEODRIVER", "nosuchdriver", 1);
-    EXPECT_FALSE(LiveApp().started); // and its teardown copes
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
 }
 
 // SDL's queue holds 65,535 events. 10,000 key presses queued at once are taken by one poll
