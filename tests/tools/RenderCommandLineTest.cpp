@@ -67,4 +67,38 @@ TEST(RenderCommandLine, ErrorsAreOneLineAndLeaveNoFile) {
     }
 }
 
+// A run replaces the output with a 48 kHz mono WAV of the length asked, float samples or
+// 16-bit ones. The interrupt waits for the start-up chime (0.41 s) to end, or comes at the
+// time given: at 0.7 s the tone of command 1 is sounding, or not yet.
+TEST(RenderCommandLine, WritesTheWavWithTheInterruptWhenAsked) {
+    ScratchDir dir;
+    const struct {
+        std::string args;
+        int bits;
+        bool soundAt700ms;
+    } cases[] = {{"-c 1", 32, true}, {"-c 1 --irq-at 1", 32, false}, {"-p -c 1", 16, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        ScratchDir::write("out.wav", {'o', 'l', 'd'});
+        const auto [status, err] = render(demo + " -q -s 1.5 -o out.wav " + c.args);
+        EXPECT_EQ(status, 0) << err;
+        const std::string wav = slurp("out.wav");
+        const auto word = [&](std::size_t at, int bytes) {
+            std::uint32_t v = 0;
+            for (int i = bytes - 1; i >= 0; --i)
+                v = v << 8 | static_cast<std::uint8_t>(wav.at(at + i));
+            return v;
+        };
+        const std::size_t data = wav.find("data") + 8;
+        ASSERT_TRUE(wav.rfind("RIFF", 0) == 0 && wav.substr(8, 8) == "WAVEfmt ") << wav.size();
+        EXPECT_EQ(word(22, 2), 1u);     // channels
+        EXPECT_EQ(word(24, 4), 48000u); // samples a second
+        EXPECT_EQ(word(34, 2), unsigned(c.bits));
+        EXPECT_EQ(word(data - 4, 4), 72000u * c.bits / 8);
+        EXPECT_EQ(wav.size(), data + 72000u * c.bits / 8);
+        const std::string at700ms = wav.substr(data + 33600 * c.bits / 8, 2400 * c.bits / 8);
+        EXPECT_EQ(at700ms.find_first_not_of('\0') != std::string::npos, c.soundAt700ms);
+    }
+}
+
 } // namespace
