@@ -118,5 +118,5 @@ int AudioEngine::openDevice() {
     desired.samples = bufferFrames;
     desired.callback = audioCallback;
     desired.userdata = this;
-    return SDL_OpenAudio(&desired, nullptr); // no obtained spec: SDL converts
+    return SDL_OpenAudio(&desired, nullptr); // no obtained SDL_AudioSpec: SDL converts
 }
