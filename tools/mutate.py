@@ -1,0 +1,611 @@
+#!/usr/bin/env python3
+"""Plants realistic faults in hummbox one at a time and checks that the tests catch them.
+
+Each mutation is one small edit of the kind a developer might make (an off-by-one, a wrong
+constant, a swapped condition, a dropped statement), given as data: the file, the exact text
+it replaces and the replacement. For each mutation the script applies the edit, builds
+incrementally in its own build directory, runs ctest, and puts the file back, always, even
+on Ctrl-C. A mutation whose text no longer occurs exactly once is reported STALE and skipped:
+re-target it after a refactoring.
+
+    tools/mutate.py                    every mutation, without the end-to-end walk-through
+    tools/mutate.py --e2e              with the walk-through (slow)
+    tools/mutate.py cpu-adc-carry-in 'aud-*'   a subset, by id or glob
+    tools/mutate.py --list             the mutations and whether each still applies
+
+Results: CAUGHT (a test failed), MISSED (every test passed), BUILD-FAILED (the compiler
+rejected the edit; counted as caught, reported apart), STALE (not applied) and EQUIVALENT
+(marked in the data as changing nothing observable; not run, not counted).
+"""
+
+import argparse
+import fcntl
+import fnmatch
+import hashlib
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+
+
+@dataclass
+class Mutation:
+    id: str
+    file: str
+    area: str
+    old: str
+    new: str
+    what: str
+    more: tuple = ()  # further (old, new) edits in the same file, applied in order
+    equivalent: str = ""  # why nothing observable changes; such a mutation is not run
+
+    @property
+    def folder(self):
+        parts = Path(self.file).parts
+        return "/".join(parts[:2]) if parts[0] == "tools" else parts[0]
+
+    def edits(self):
+        return [(self.old, self.new), *self.more]
+
+
+M = Mutation
+
+MUTATIONS = [
+    # ---- cpu: flag operations -------------------------------------------------------------
+    M("cpu-adc-carry-in", "cpu/Mc6802.h", "flags",
+      "const unsigned sum = unsigned{a} + m + (CC & flagC);",
+      "const unsigned sum = unsigned{a} + m;",
+      "ADC ignores the carry coming in"),
+    M("cpu-sbc-borrow", "cpu/Mc6802.h", "flags",
+      "setCarry(unsigned{m} + borrow > a);",
+      "setCarry(m > a);",
+      "SBC's carry out forgets the borrow coming in"),
+    M("cpu-com-carry", "cpu/Mc6802.h", "flags",
+      "CC = static_cast<std::uint8_t>((CC & ~flagV) | flagC);",
+      "CC = static_cast<std::uint8_t>(CC & ~flagV);",
+      "COM clears V but no longer sets C"),
+    M("cpu-lsr-n", "cpu/Mc6802.h", "flags",
+      "setFlag(flagZ, r == 0);\n        return r;",
+      "return setNZ(r);",
+      "LSR clears N (the textbook rule) instead of keeping it"),
+    M("cpu-cmp16-n", "cpu/Mc6802.h", "flags",
+      "setFlag(flagN, (d & 0x8000) != 0);",
+      "setFlag(flagN, (d & 0x80) != 0);",
+      "CPX takes N from bit 7 of the difference, not bit 15"),
+    # ---- cpu: bus, write window, heat -------------------------------------------------------
+    M("cpu-window-last", "cpu/Mc6802.h", "write window",
+      "writeWindowLast = 0x0410;",
+      "writeWindowLast = 0x040F;",
+      "write window ends at the last PIA register, 0x040F, not 0x0410"),
+    M("cpu-write16-guard", "cpu/Mc6802.h", "write16",
+      "if (address < writeWindowLast) {",
+      "if (address <= writeWindowLast) {",
+      "a 16-bit write at 0x0410 stores its high byte"),
+    M("cpu-write-heat", "cpu/Mc6802.h", "heat",
+      "memory[address] = value;\n            HeatMap::bump(heat[address]);",
+      "memory[address] = value;",
+      "a landed write bumps no heat"),
+    # ---- cpu: opcode table (cycles and lengths) ---------------------------------------------
+    M("cpu-cyc-staa-ext", "cpu/OpcodeTable.h", "cycles",
+      '{0xB7, "staa", M::Extended, 5},',
+      '{0xB7, "staa", M::Extended, 4},',
+      "STAA extended takes 4 cycles like the loads"),
+    M("cpu-len-lds", "cpu/OpcodeTable.h", "lengths",
+      '{0x8E, "lds", M::Immediate16, 3},',
+      '{0x8E, "lds", M::Immediate8, 3},',
+      "LDS immediate's row says 8-bit immediate (2 bytes)"),
+    # ---- cpu: reset, interrupt, branches ----------------------------------------------------
+    M("cpu-reset-clear", "cpu/Mc6802.cpp", "reset",
+      "std::memset(memory, 0, resetClearLast + 1u);",
+      "std::memset(memory, 0, writeWindowLast + 1u);",
+      "reset clears only the write window, not up to 0x04FF"),
+    M("cpu-irq-mask", "cpu/Mc6802.cpp", "irq",
+      "    if (CC & flagI) return;\n    const u16 s = SP;",
+      "    const u16 s = SP;",
+      "the interrupt is taken even with I set"),
+    M("cpu-irq-stacked-i", "cpu/Mc6802.cpp", "irq",
+      "write8(plus(s, -6), CC);",
+      "write8(plus(s, -6), static_cast<u8>(CC | flagI));",
+      "the stacked CC already has I set, so RTI never unmasks"),
+    M("cpu-rti-mask", "cpu/Mc6802.cpp", "rti",
+      "    if (CC & flagI) CC = static_cast<u8>((CC & ~flagI) | maskBefore);\n",
+      "",
+      "RTI takes I as pulled, so it can mask interrupts"),
+    M("cpu-br-bhi", "cpu/Mc6802.cpp", "branches",
+      "branchIf(*this, !set(flagC) && !set(flagZ));",
+      "branchIf(*this, !set(flagC) || !set(flagZ));",
+      "BHI branches when either C or Z is clear"),
+
+    # ---- audio: pacing ----------------------------------------------------------------------
+    M("aud-pace-target", "audio/AudioEngine.cpp", "pacing",
+      "const std::uint64_t target = ++samples * s;",
+      "const std::uint64_t target = samples++ * s;",
+      "a sample's target uses the count before it (one sample late)"),
+    M("aud-sample-formula", "audio/AudioEngine.h", "pacing",
+      "static_cast<float>(dac - 127) * 0.001f;",
+      "static_cast<float>(dac - 128) * 0.001f;",
+      "the DAC's zero is 128, not 127"),
+    M("aud-silence", "audio/AudioEngine.cpp", "pacing",
+      "        std::memset(stream, 0, bytes);\n        return;\n    }\n    if (n == 0) {",
+      "        return;\n    }\n    if (n == 0) {",
+      "a stopped processor leaves the buffer as it was instead of silence"),
+    # ---- audio: mailbox ---------------------------------------------------------------------
+    M("aud-apply-after-running", "audio/AudioEngine.cpp", "mailbox",
+      "    if (control.pending.load(std::memory_order_acquire)) {\n"
+      "        engine.applyCommands();\n"
+      "        control.pending.store(false, std::memory_order_release);\n"
+      "    }\n"
+      "\n"
+      "    if (!control.running.load(std::memory_order_relaxed)) {\n"
+      "        std::memset(stream, 0, bytes);\n"
+      "        return;\n"
+      "    }\n",
+      "    if (!control.running.load(std::memory_order_relaxed)) {\n"
+      "        std::memset(stream, 0, bytes);\n"
+      "        return;\n"
+      "    }\n"
+      "\n"
+      "    if (control.pending.load(std::memory_order_acquire)) {\n"
+      "        engine.applyCommands();\n"
+      "        control.pending.store(false, std::memory_order_release);\n"
+      "    }\n",
+      "batches are applied only while running"),
+    M("aud-step-while-running", "audio/AudioEngine.cpp", "mailbox",
+      "if (c.step && !c.running.load(std::memory_order_relaxed)) cpu->step();",
+      "if (c.step) cpu->step();",
+      "a single step also executes while running"),
+    M("aud-reset-first", "audio/AudioEngine.cpp", "mailbox",
+      "    editCursor = moveCursor(editCursor, c);",
+      "    if (c.reset) cpu->reset();\n\n    editCursor = moveCursor(editCursor, c);",
+      "a batch's reset is applied first instead of last",
+      more=(("    if (c.reset) cpu->reset();\n}", "}"),)),
+    M("aud-pending-kept", "audio/AudioEngine.cpp", "mailbox",
+      "        engine.applyCommands();\n"
+      "        control.pending.store(false, std::memory_order_release);",
+      "        engine.applyCommands();",
+      "the callback applies a batch but never hands the mailbox back"),
+    # ---- audio: cursor, edits, speed --------------------------------------------------------
+    M("aud-cursor-ram-wrap", "audio/AudioEngine.cpp", "cursor",
+      "c = moved < 0 ? 0 : moved;",
+      "c = moved < 0 ? AudioEngine::ramCursorLast : moved;",
+      "moving up or left before RAM wraps to its last nibble"),
+    M("aud-cursor-no-cross", "audio/AudioEngine.cpp", "cursor",
+      "return c > AudioEngine::ramCursorLast ? AudioEngine::piaCursorFirst : c;",
+      "return c > AudioEngine::ramCursorLast ? AudioEngine::ramCursorLast : c;",
+      "moving past the end of RAM stays on its last nibble instead of entering the PIA row"),
+    M("aud-hex-nibble", "audio/AudioEngine.cpp", "hex edit",
+      "byte = (editCursor & 1) ?",
+      "byte = (editCursor & 1) == 0 ?",
+      "a typed digit goes into the other nibble"),
+    M("aud-speed-min", "audio/AudioEngine.h", "speed",
+      "minSpeed = 1;",
+      "minSpeed = 0;",
+      "the speed may drop to 0 cycles per sample"),
+    # ---- audio: keyboard --------------------------------------------------------------------
+    M("key-space", "audio/Input.cpp", "keyboard",
+      "        control.step = true;\n"
+      "        control.running.store(false, std::memory_order_relaxed);",
+      "        control.step = true;",
+      "Space steps but does not stop a running processor"),
+    M("key-brackets", "audio/Input.cpp", "keyboard",
+      "case SDLK_LEFTBRACKET: control.speedDelta = -1; break;\n"
+      "    case SDLK_RIGHTBRACKET: control.speedDelta = 1; break;",
+      "case SDLK_LEFTBRACKET: control.speedDelta = 1; break;\n"
+      "    case SDLK_RIGHTBRACKET: control.speedDelta = -1; break;",
+      "[ and ] swapped"),
+    M("key-close", "audio/Input.cpp", "keyboard",
+      "        if (event.type == SDL_QUIT) return false;\n",
+      "",
+      "the window's close request is ignored"),
+
+    # ---- rom: scan --------------------------------------------------------------------------
+    M("rom-scan-case", "rom/RomBrowser.cpp", "scan",
+      "name.compare(dot, std::string::npos, romExtension) == 0",
+      "SDL_strcasecmp(name.c_str() + dot, romExtension) == 0",
+      "the extension is compared without regard to case"),
+    M("rom-scan-sort", "rom/RomBrowser.cpp", "scan",
+      "#include <array>",
+      "#include <algorithm>\n#include <array>",
+      "the list is sorted by name instead of kept in listing order",
+      more=(("        if (hasRomExtension(name)) fileNames.push_back(std::move(name));\n    }\n",
+             "        if (hasRomExtension(name)) fileNames.push_back(std::move(name));\n    }\n"
+             "    std::sort(fileNames.begin(), fileNames.end());\n"),)),
+    # ---- rom: load --------------------------------------------------------------------------
+    M("rom-load-regular", "rom/RomBrowser.cpp", "load",
+      "    if (!std::filesystem::is_regular_file(name, ec)) return;\n",
+      "",
+      "any name is opened, FIFOs and devices included"),
+    M("rom-load-size", "rom/RomBrowser.cpp", "load",
+      "while (length < image.size()) {",
+      "while (length + 1 < image.size()) {",
+      "a load copies 2047 bytes, not 2048"),
+    M("rom-load-reset", "rom/RomBrowser.cpp", "load",
+      "    app.cpu.reset();\n    app.mode = App::modeDebugger;",
+      "    app.mode = App::modeDebugger;",
+      "a load does not reset the processor"),
+    M("rom-load-audio", "rom/RomBrowser.cpp", "load",
+      "    app.mode = App::modeDebugger;\n    SDL_PauseAudio(0);",
+      "    app.mode = App::modeDebugger;",
+      "a load does not resume audio output"),
+    # ---- rom: selection screen --------------------------------------------------------------
+    M("rom-sel-clamp", "rom/RomBrowser.cpp", "selection",
+      "if (selectedIndex >= count) selectedIndex = count - 1;",
+      "if (selectedIndex > count) selectedIndex = count;",
+      "the highlight can move one past the last entry"),
+    M("rom-sel-order", "rom/RomBrowser.cpp", "selection",
+      "    if (selectedIndex < 0) selectedIndex = 0;\n"
+      "    if (selectedIndex >= count) selectedIndex = count - 1;",
+      "    if (selectedIndex >= count) selectedIndex = count - 1;\n"
+      "    if (selectedIndex < 0) selectedIndex = 0;",
+      "the two clamps in the other order: an empty list selects entry 0"),
+
+    # ---- ui: debugger screen ----------------------------------------------------------------
+    M("ui-cursor-swap", "ui/DebuggerScreen.cpp", "colours",
+      "const bool highSelected = (cursor & 1) == 0;",
+      "const bool highSelected = (cursor & 1) != 0;",
+      "the cursor colours the wrong digit of its byte"),
+    M("ui-heat-grey", "ui/DebuggerScreen.cpp", "colours",
+      "128 + h * 127 / 100",
+      "128 + h * 128 / 100",
+      "the heat grey reaches 256 at heat 100 (drawn as 0)"),
+    M("ui-age-last", "ui/DebuggerScreen.cpp", "heat ageing",
+      "for (std::size_t a = 0; a < HeatMap::size; ++a)",
+      "for (std::size_t a = 0; a + 1 < HeatMap::size; ++a)",
+      "the heat of 0xFFFF never fades"),
+    M("ui-light-running", "ui/DebuggerScreen.cpp", "heat ageing",
+      "    if (stopped) {\n        char text[80];",
+      "    if (!stopped) {\n        char text[80];",
+      "the instruction at PC is lit while running instead of while stopped"),
+    M("ui-pia-row", "ui/DebuggerScreen.cpp", "positions",
+      "drawHexPanel(cpu, cpu.memory, 0x0400, 0x0408, 20, 16, editCursor);",
+      "drawHexPanel(cpu, cpu.memory, 0x0400, 0x0408, 21, 16, editCursor);",
+      "the PIA panel is drawn one text row low"),
+    # ---- ui: font ---------------------------------------------------------------------------
+    M("ui-font-offset", "ui/BitmapFont.h", "font",
+      "std::int32_t charOffset = -33;",
+      "std::int32_t charOffset = -32;",
+      "glyph 0 is taken to be the blank, not '!'"),
+    M("ui-font-topdown", "ui/BitmapFont.cpp", "font loader",
+      "    if (height < 0) height = -height;\n",
+      "",
+      "a top-down BMP (negative height) is refused"),
+    # ---- ui: disassembler -------------------------------------------------------------------
+    M("ui-dis-word", "ui/Disassembler.cpp", "disassembler",
+      "const unsigned word = byte1 << 8 | byte2;",
+      "const unsigned word = byte2 << 8 | byte1;",
+      "16-bit operands shown low byte first"),
+    M("ui-dis-return", "ui/Disassembler.cpp", "disassembler",
+      "return address + std::uint32_t{info.length};",
+      "return static_cast<std::uint16_t>(address + info.length);",
+      "the next address wraps to 16 bits instead of running past 0xFFFF"),
+
+    # ---- app: main loop ---------------------------------------------------------------------
+    M("app-leave-running", "app/App.cpp", "main loop",
+      "        control.running.store(false);\n        browser.scan();",
+      "        browser.scan();",
+      "L leaves the processor running"),
+    M("app-poll-pending", "app/App.cpp", "main loop",
+      "if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))",
+      "if (!control.pending.load(std::memory_order_acquire))",
+      "the selection screen also waits for the mailbox to be emptied before polling"),
+
+    # ---- tools/render: WAV writer -----------------------------------------------------------
+    M("wav-rate", "tools/render/WavFile.cpp", "WAV writer",
+      "info.samplerate = AudioEngine::sampleRate;",
+      "info.samplerate = 44100;",
+      "the WAV header says 44,100 Hz"),
+    M("wav-format", "tools/render/WavFile.cpp", "WAV writer",
+      "(format == WavFormat::Pcm16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT)",
+      "(format == WavFormat::Pcm16 ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16)",
+      "--pcm16 and the float default swapped"),
+    M("wav-regular", "tools/render/WavFile.cpp", "WAV writer",
+      "if (!S_ISREG(existing.st_mode)) {",
+      "if (S_ISDIR(existing.st_mode)) {",
+      "only directories are refused as outputs; devices and FIFOs are replaced"),
+    M("wav-chmod", "tools/render/WavFile.cpp", "WAV writer",
+      "    chmod(temp.c_str(), 0666 & ~mask);\n",
+      "",
+      "the WAV keeps the private 0600 mode of its temporary file"),
+    # ---- tools/render: options --------------------------------------------------------------
+    M("opt-base", "tools/render/render_main.cpp", "options",
+      "std::strtol(text.c_str(), &end, 0);",
+      "std::strtol(text.c_str(), &end, 10);",
+      "numbers are decimal only: 0x.. is refused"),
+    M("opt-command-range", "tools/render/render_main.cpp", "options",
+      'parseInteger(arg, "--command", 0, 255)',
+      'parseInteger(arg, "--command", 0, 256)',
+      "--command 256 is accepted"),
+    M("opt-seconds-neg", "tools/render/render_main.cpp", "options",
+      "!std::isfinite(value) || value < 0 ||",
+      "!std::isfinite(value) ||",
+      "negative times are accepted"),
+    M("opt-extra-arg", "tools/render/render_main.cpp", "options",
+      "if (argc - optind > 1)",
+      "if (argc - optind > 2)",
+      "a second image name is silently ignored"),
+]
+
+
+# ---- running ------------------------------------------------------------------------------
+
+class Runner:
+    """Runs commands in their own process group, so that an interrupted run ends them all."""
+
+    def __init__(self, log):
+        self.log = log
+
+    def __call__(self, args, cwd=ROOT, timeout=None):
+        self.log.write(f"\n$ {' '.join(map(str, args))}\n")
+        self.log.flush()
+        proc = subprocess.Popen(args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                text=True, errors="replace", start_new_session=True)
+        try:
+            out, _ = proc.communicate(timeout=timeout)
+        except BaseException:
+            try:
+                os.killpg(proc.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            proc.wait()
+            raise
+        self.log.write(out)
+        self.log.flush()
+        return proc.returncode, out
+
+
+def configure(run, build_dir):
+    if (build_dir / "CMakeCache.txt").exists():
+        return True
+    args = ["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release",
+            "-DHUMMBOX_WERROR=OFF"]
+    if shutil.which("ninja"):
+        args += ["-G", "Ninja"]
+    code, _ = run(args)
+    return code == 0
+
+
+def build(run, build_dir, targets, jobs):
+    code, _ = run(["cmake", "--build", build_dir, "-j", str(jobs), "--target", *targets])
+    return code == 0
+
+
+FAILED_LINE = re.compile(r"^\s*\d+\s+-\s+(\S+)\s+\((.*)\)\s*$")
+
+
+def run_tests(run, build_dir, jobs, timeout, e2e):
+    """Returns (all passed, names of the tests that failed, output)."""
+    args = ["ctest", "--test-dir", build_dir, "-j", str(jobs), "--timeout", str(timeout),
+            "--output-on-failure"]
+    if not e2e:
+        args += ["-LE", "e2e"]
+    code, out = run(args)
+    failed = []
+    if "The following tests FAILED:" in out:
+        tail = out.split("The following tests FAILED:", 1)[1]
+        failed = [m.group(1) for line in tail.splitlines() if (m := FAILED_LINE.match(line))]
+    if code != 0 and not failed:
+        failed = ["(ctest failed: see the log)"]
+    if "No tests were found" in out:
+        failed = ["(no tests found)"]
+    return code == 0 and not failed, failed, out
+
+
+def apply_edits(text, mutation):
+    """The mutated text, or None when an edit's text does not occur exactly once."""
+    for old, new in mutation.edits():
+        if text.count(old) != 1:
+            return None
+        text = text.replace(old, new, 1)
+    return text
+
+
+def git_clean(files):
+    code = subprocess.run(["git", "-C", ROOT, "diff", "--quiet", "--", *files]).returncode
+    return code == 0
+
+
+# ---- reporting ----------------------------------------------------------------------------
+
+def summary_lines(mutations, results):
+    counted = [m for m in mutations if results.get(m.id, ("",))[0] in
+               ("CAUGHT", "MISSED", "BUILD-FAILED")]
+    lines = []
+
+    def ratio(ms):
+        caught = sum(results[m.id][0] == "CAUGHT" for m in ms)
+        built_not = sum(results[m.id][0] == "BUILD-FAILED" for m in ms)
+        missed = sum(results[m.id][0] == "MISSED" for m in ms)
+        return caught, built_not, missed, len(ms)
+
+    caught, build_failed, missed, applicable = ratio(counted)
+    stale = sum(results.get(m.id, ("",))[0] == "STALE" for m in mutations)
+    equivalent = sum(results.get(m.id, ("",))[0] == "EQUIVALENT" for m in mutations)
+    share = f"{100.0 * (caught + build_failed) / applicable:.0f}%" if applicable else "-"
+    lines.append(f"mutations: {len(mutations)}  applicable: {applicable}  stale: {stale}  "
+                 f"equivalent: {equivalent}")
+    lines.append(f"caught by the tests: {caught}  rejected by the compiler: {build_failed}  "
+                 f"missed: {missed}")
+    lines.append(f"caught / applicable: {caught + build_failed}/{applicable} ({share})")
+    lines.append("")
+    lines.append(f"{'folder':<14} {'caught':>6} {'missed':>6} {'build':>6}  missed ids")
+    for folder in sorted({m.folder for m in counted}):
+        ms = [m for m in counted if m.folder == folder]
+        c, b, x, n = ratio(ms)
+        ids = " ".join(m.id for m in ms if results[m.id][0] == "MISSED")
+        lines.append(f"{folder:<14} {c + b:>3}/{n:<2} {x:>6} {b:>6}  {ids}")
+    return lines
+
+
+def print_table(mutations, results, out=sys.stdout):
+    width = max(len(m.id) for m in mutations)
+    print(f"\n{'id':<{width}}  {'folder':<12} {'area':<13} {'result':<12} detail", file=out)
+    for m in mutations:
+        if m.id not in results:
+            continue
+        result, detail, _ = results[m.id]
+        print(f"{m.id:<{width}}  {m.folder:<12} {m.area:<13} {result:<12} {detail}", file=out)
+    print("", file=out)
+    for line in summary_lines(mutations, results):
+        print(line, file=out)
+
+
+def select(patterns):
+    if not patterns:
+        return list(MUTATIONS)
+    chosen = [m for m in MUTATIONS if any(fnmatch.fnmatchcase(m.id, p) for p in patterns)]
+    unknown = [p for p in patterns if not any(fnmatch.fnmatchcase(m.id, p) for m in MUTATIONS)]
+    if unknown:
+        sys.exit(f"mutate: no mutation matches {', '.join(unknown)} (see --list)")
+    return chosen
+
+
+def list_mutations(mutations):
+    width = max(len(m.id) for m in mutations)
+    for m in mutations:
+        path = ROOT / m.file
+        if m.equivalent:
+            state = "equivalent"
+        elif not path.exists() or apply_edits(path.read_text(), m) is None:
+            state = "STALE"
+        else:
+            state = "ok"
+        print(f"{m.id:<{width}}  {m.file:<30} {state:<10} {m.what}")
+
+
+# ---- main ---------------------------------------------------------------------------------
+
+def main():
+    parser = argparse.ArgumentParser(
+        description="Plant realistic faults one at a time and see whether the tests catch them.")
+    parser.add_argument("ids", nargs="*", help="mutation ids or glob patterns (default: all)")
+    parser.add_argument("--list", action="store_true", help="list the mutations and exit")
+    parser.add_argument("--build-dir", default="build-mutate",
+                        help="build directory, relative to the repository (default build-mutate)")
+    parser.add_argument("--e2e", action="store_true",
+                        help="also run the end-to-end walk-through (label e2e)")
+    parser.add_argument("-j", "--jobs", type=int, default=2, help="build and test jobs (default 2)")
+    parser.add_argument("--timeout", type=int, default=120,
+                        help="seconds per test before ctest stops it (default 120)")
+    parser.add_argument("--targets", nargs="+", default=["hummbox_tests", "hummbox"],
+                        help="build targets (default: hummbox_tests hummbox)")
+    parser.add_argument("--no-baseline", action="store_true",
+                        help="skip building and testing the unchanged tree first")
+    parser.add_argument("--allow-dirty", action="store_true",
+                        help="run although the files to mutate have uncommitted changes")
+    args = parser.parse_args()
+
+    mutations = select(args.ids)
+    if args.list:
+        list_mutations(mutations)
+        return 0
+
+    # Two runs on one tree would take each other's mutations for the original text.
+    lock_name = "hummbox-mutate-" + hashlib.sha1(str(ROOT).encode()).hexdigest()[:12] + ".lock"
+    lock = open(Path(tempfile.gettempdir()) / lock_name, "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit(f"mutate: another run is busy with {ROOT}")
+
+    build_dir = (ROOT / args.build_dir).resolve()
+    build_dir.mkdir(parents=True, exist_ok=True)
+    files = sorted({m.file for m in mutations})
+    if not args.allow_dirty and not git_clean(files):
+        sys.exit("mutate: uncommitted changes in the files to mutate; commit them or pass "
+                 "--allow-dirty")
+
+    # SIGTERM and SIGHUP end the run like Ctrl-C, so the finally clauses put the files back.
+    def interrupt(signum, frame):
+        raise KeyboardInterrupt
+
+    signal.signal(signal.SIGTERM, interrupt)
+    signal.signal(signal.SIGHUP, interrupt)
+
+    log_path = build_dir / "mutate.log"
+    results = {}
+    started = time.monotonic()
+    interrupted = False
+    originals = {}
+    with open(log_path, "w") as log:
+        run = Runner(log)
+        print(f"mutate: {len(mutations)} mutations, build in {build_dir}, "
+              f"{'with' if args.e2e else 'without'} the e2e walk-through; log in {log_path}",
+              flush=True)
+        if not configure(run, build_dir):
+            sys.exit(f"mutate: cmake configure failed (see {log_path})")
+        if not args.no_baseline:
+            t = time.monotonic()
+            if not build(run, build_dir, args.targets, args.jobs):
+                sys.exit(f"mutate: the unchanged tree does not build (see {log_path})")
+            ok, failed, _ = run_tests(run, build_dir, args.jobs, args.timeout, args.e2e)
+            if not ok:
+                sys.exit(f"mutate: the unchanged tree fails {', '.join(failed)} (see {log_path})")
+            print(f"baseline: builds and passes ({time.monotonic() - t:.0f} s)", flush=True)
+
+        # Mutations of one file run one after another, so that fewer objects are rebuilt.
+        order = sorted(mutations, key=lambda m: files.index(m.file))
+        try:
+            for i, m in enumerate(order, 1):
+                t = time.monotonic()
+                path = ROOT / m.file
+                if m.equivalent:
+                    results[m.id] = ("EQUIVALENT", m.equivalent, 0.0)
+                    continue
+                original = path.read_bytes() if path.exists() else None
+                mutated = apply_edits(original.decode(), m) if original is not None else None
+                if mutated is None:
+                    results[m.id] = ("STALE", "text not found exactly once", 0.0)
+                else:
+                    originals[m.file] = original
+                    log.write(f"\n==== {m.id}: {m.what}\n")
+                    try:
+                        path.write_text(mutated)
+                        if not build(run, build_dir, args.targets, args.jobs):
+                            results[m.id] = ("BUILD-FAILED", "", 0.0)
+                        else:
+                            ok, failed, _ = run_tests(run, build_dir, args.jobs, args.timeout,
+                                                      args.e2e)
+                            if ok:
+                                results[m.id] = ("MISSED", m.what, 0.0)
+                            else:
+                                more = f" +{len(failed) - 1}" if len(failed) > 1 else ""
+                                results[m.id] = ("CAUGHT", failed[0] + more, 0.0)
+                    finally:
+                        path.write_bytes(original)
+                result, detail, _ = results[m.id]
+                elapsed = time.monotonic() - t
+                results[m.id] = (result, detail, elapsed)
+                print(f"[{i:2}/{len(order)}] {m.id:<24} {result:<12} {elapsed:5.0f} s  {detail}",
+                      flush=True)
+        except KeyboardInterrupt:
+            interrupted = True
+            print("\nmutate: interrupted; the files are restored", flush=True)
+        finally:
+            for file, content in originals.items():
+                if (ROOT / file).read_bytes() != content:
+                    (ROOT / file).write_bytes(content)
+
+    total = time.monotonic() - started
+    print_table(mutations, results)
+    print(f"\nwall time: {total / 60:.1f} min")
+    with open(build_dir / "mutate-results.txt", "w") as out:
+        print_table(mutations, results, out)
+        print(f"\nwall time: {total / 60:.1f} min", file=out)
+
+    if not args.allow_dirty and not git_clean(files):
+        print("mutate: ERROR: the tree is not clean after the run (git diff shows changes)")
+        return 3
+    print("tree clean: git diff shows no change in the mutated files")
+    return 130 if interrupted else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
