@@ -3,7 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 namespace {
 
@@ -46,15 +46,22 @@ bool App::init() {
     // started audio thread without a lock, while creating a window and renderer adds to it.
     if (!screen.init()) return false;
     // The audio callback is the processor's clock and consumes the key batches; without a
-    // device the debugger would freeze. The dummy driver keeps both going, silently.
+    // device the debugger would freeze. The dummy driver keeps both going, silently; without
+    // even that there is no running at all.
     if (audio.openDevice() != 0) {
-        std::fprintf(stderr, "hummbox: cannot open the audio device (%s); running without sound\n",
-                     SDL_GetError());
+        const std::string reason = SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         SDL_InitSubSystem(SDL_INIT_AUDIO);
-        if (audio.openDevice() != 0)
-            std::fprintf(stderr, "hummbox: no dummy audio either (%s)\n", SDL_GetError());
+        if (audio.openDevice() != 0) {
+            std::fprintf(stderr,
+                         "hummbox: no audio device (%s), not even SDL's silent dummy one (%s); "
+                         "the processor runs on the audio clock, so hummbox cannot run\n",
+                         reason.c_str(), SDL_GetError());
+            return false;
+        }
+        std::fprintf(stderr, "hummbox: cannot open the audio device (%s); running without sound\n",
+                     reason.c_str());
     }
 
     browser.scan();

@@ -25,12 +25,13 @@ struct App {
     AudioEngine audio;
     RomBrowser browser;
 
-    std::unique_ptr<std::uint8_t[]> memory;  // the 64 KiB address space
+    std::unique_ptr<std::uint8_t[]> memory;   // the 64 KiB address space
     std::unique_ptr<std::uint32_t[]> heatMap; // 65,536 heat entries
     CpuSnapshot snapshot;                     // what the debugger screen draws from
 
     App();
-    // Start-up. Returns false when the display cannot be set up (the reason is on stderr).
+    // Start-up. Returns false when the display or any audio device, even SDL's dummy one,
+    // cannot be set up (the reason is on stderr).
     bool init();
     // The main loop; returns when the user quits.
     void run();

@@ -74,26 +74,21 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
         std::memset(stream, 0, bytes);
         return;
     }
-    if (n == 0) {
-        std::memset(stream, 0, bytes);
-        return;
-    }
 
     Mc6802& cpu = *engine.cpu;
-    const auto s = static_cast<std::uint64_t>(std::int64_t{engine.speed});
+    const auto s = static_cast<std::uint64_t>(engine.speed);
     const std::uint8_t* dac = cpu.memory + Mc6802::dacAddress;
-    std::uint64_t samples = engine.sampleCount;
+    std::uint64_t target = engine.clockCycles;
     Uint8* out = stream;
     for (std::size_t i = 0; i < n; ++i) {
-        // The target is the total sample count times the speed, not a running sum: a speed
-        // change moves it by sampleCount * delta at once.
-        const std::uint64_t target = ++samples * s;
+        target += s;
         cpu.runUntil(target);
         const float sample = AudioEngine::sampleFor(*dac); // read directly: no heat bump
         std::memcpy(out, &sample, sizeof sample);
         out += sizeof sample;
     }
-    engine.sampleCount = samples;
+    engine.sampleCount += n;
+    engine.clockCycles = target;
     // A length that is not a whole number of samples leaves a few bytes that carry no sample.
     std::memset(out, 0, bytes - n * sizeof(float));
 }
@@ -102,6 +97,10 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
 
 void audioCallback(void* userdata, Uint8* stream, int len) {
     auto& engine = *static_cast<AudioEngine*>(userdata);
+    if (!engine.timing.enabled) {
+        fillBuffer(engine, stream, len);
+        return;
+    }
     const Uint64 start = SDL_GetPerformanceCounter();
     const std::uint64_t cpuStart = AudioTiming::threadNanos();
     fillBuffer(engine, stream, len);
@@ -111,6 +110,7 @@ void audioCallback(void* userdata, Uint8* stream, int len) {
 }
 
 int AudioEngine::openDevice() {
+    timing.enabled = SDL_getenv("HUMMBOX_AUDIO_TIMING") != nullptr; // before the thread starts
     SDL_AudioSpec desired{};
     desired.freq = sampleRate;
     desired.format = AUDIO_F32LSB;

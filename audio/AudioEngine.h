@@ -9,9 +9,9 @@
 struct Mc6802;
 struct ControlBlock;
 
-// The audio callback's context. The callback is the emulated board's clock: for every
-// output sample it runs the processor up to sampleCount * speed cycles and emits the DAC
-// byte at 0x0400.
+// The audio callback's context. The callback is the emulated board's clock: every output
+// sample moves the clock on by speed cycles, runs the processor until it has reached the
+// clock and emits the DAC byte at 0x0400.
 struct AudioEngine {
     static constexpr int sampleRate = 48000;
     static constexpr int bufferFrames = 1024;
@@ -28,13 +28,17 @@ struct AudioEngine {
     std::int32_t editCursor = 0;       // written by the audio thread only
     std::uint64_t sampleCount = 0;     // samples produced while running; never reset
     std::int32_t speed = defaultSpeed; // processor cycles per sample, 1..100
-    AudioTiming timing;                // how long the callback takes; audio thread only
+    // The cycle count that the clock has reached: the sum of the speeds of all samples made,
+    // so that a speed change applies from the next sample on, whatever the run time.
+    std::uint64_t clockCycles = 0;
+    AudioTiming timing; // how long the callback takes; kept only when asked for
 
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();
 
     // Opens SDL's audio device, paused, for 48 kHz mono float with this engine's callback;
     // SDL converts if the hardware wants another format. Returns SDL_OpenAudio's result.
+    // The callback times itself only when HUMMBOX_AUDIO_TIMING is set.
     int openDevice();
 
     // The float sample for a DAC byte: (byte - 127) * 0.001.

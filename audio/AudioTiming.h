@@ -10,10 +10,11 @@
 // How long the audio callback takes to make its buffers, for soak runs: a buffer that took
 // longer to make than it lasts is an overrun, and enough of them starve the device. Wall
 // time counts time the thread spent preempted on a busy machine; the thread's processor time
-// is the program's own cost. The callback records; the numbers are printed at exit when
-// HUMMBOX_AUDIO_TIMING is set. Written by the audio thread only; relaxed atomics, no lock,
-// no allocation.
+// is the program's own cost. Only when enabled (HUMMBOX_AUDIO_TIMING set at start-up) does
+// the callback read the clocks and record, and are the numbers printed at exit. Written by
+// the audio thread only; relaxed atomics, no lock, no allocation.
 struct AudioTiming {
+    bool enabled = false; // set before the audio thread starts
     std::atomic<std::uint64_t> buffers{0};
     std::atomic<std::uint64_t> overruns{0};    // by wall time
     std::atomic<std::uint64_t> cpuOverruns{0}; // by the thread's processor time
@@ -45,9 +46,9 @@ struct AudioTiming {
         }
     }
 
-    // One line on stderr, only when the environment variable HUMMBOX_AUDIO_TIMING is set.
+    // One line on stderr, only when enabled.
     void reportIfAsked() const {
-        if (SDL_getenv("HUMMBOX_AUDIO_TIMING") == nullptr) return;
+        if (!enabled) return;
         const double msPerTick = 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
         std::fprintf(stderr,
                      "hummbox audio timing: %llu buffers, %llu overran their playing time, "

@@ -53,9 +53,14 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
     std::uint64_t steadyFor = 0; // samples since the DAC byte last changed
     float previous = AudioEngine::sampleFor(memory[Mc6802::dacAddress]);
 
+    std::uint64_t checkedAt = 0; // the buffer boundary last looked at
+    bool masked = false;         // there, the next request was due but masked
     while (result.samples.size() < length) {
         bool interrupted = false;
-        if (next < times.size() && elapsed >= toSamples(times[next]) && interruptsOpen()) {
+        const bool due = next < times.size() && elapsed >= toSamples(times[next]);
+        checkedAt = elapsed;
+        masked = due && !interruptsOpen();
+        if (due && !masked) {
             queueInterrupt(job.command);
             interrupted = true;
             ++next;
@@ -87,6 +92,10 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
         }
         if (steadyLimit > 0 && next >= times.size() && steadyFor >= steadyLimit) break;
     }
-    result.interruptsMissed = times.size() - next;
+    // Requests left over were held back by the mask if the last boundary found the next one
+    // due and masked (those due by then wait behind it); the rest were not due before the end.
+    for (std::size_t i = next; i < times.size(); ++i)
+        ++(masked && toSamples(times[i]) <= checkedAt ? result.interruptsMissed
+                                                      : result.interruptsLate);
     return result;
 }

@@ -24,9 +24,10 @@ struct RenderJob {
 struct RenderResult {
     std::vector<float> samples;
     std::vector<std::size_t> interruptSamples; // where in samples each taken interrupt falls
-    std::size_t interruptsMissed = 0;          // asked for, but never taken
-    bool changed = false;                      // the DAC byte changed during the recording
-    std::size_t lastChange = 0; // index of the last sample that differed from its predecessor
+    std::size_t interruptsMissed = 0; // asked for and due, but the program kept them masked
+    std::size_t interruptsLate = 0;   // not yet due when the recording ended
+    bool changed = false;             // the DAC byte changed during the recording
+    std::size_t lastChange = 0;       // index of the last sample that differed from its predecessor
 };
 
 // The sound board without a window or an audio device: the same processor, mailbox and

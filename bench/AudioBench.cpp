@@ -65,7 +65,7 @@ void audioCallbackOneBuffer(benchmark::State& state) {
     engine.cpu = &m.cpu;
     engine.control = &control;
     engine.speed = static_cast<std::int32_t>(state.range(0));
-    engine.sampleCount = m.cpu.cycleCount / static_cast<std::uint64_t>(engine.speed);
+    engine.clockCycles = m.cpu.cycleCount; // the clock where the processor stands
     control.running = true;
 
     alignas(float) std::array<Uint8, AudioEngine::bufferFrames * sizeof(float)> buffer{};

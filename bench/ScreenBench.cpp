@@ -39,6 +39,7 @@ void BM_DrawFrame(benchmark::State& state) {
         return;
     }
     DebuggerScreen screen;
+    screen.hexDigits = "0123456789ABCDEF";
     if (!screen.init()) {
         state.SkipWithError("no window");
         SDL_Quit();

@@ -124,8 +124,7 @@ void audioBuffer(AudioEngine& audio, ControlBlock& control, int frames) {
     control.running.store(true);
     audioCallback(&audio, reinterpret_cast<Uint8*>(buffer.data()),
                   frames * static_cast<int>(sizeof(float)));
-    FUZZ_CHECK(audio.cpu->cycleCount >=
-               audio.sampleCount * static_cast<std::uint64_t>(audio.speed));
+    FUZZ_CHECK(audio.cpu->cycleCount >= audio.clockCycles);
     FUZZ_CHECK(buffer[static_cast<std::size_t>(frames - 1)] ==
                AudioEngine::sampleFor(memory[Mc6802::dacAddress]));
 }

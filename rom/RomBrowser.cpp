@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,8 @@ constexpr char romExtension[] = ".snd";
 constexpr char heading[] = "Select ROM file:";
 constexpr int listTop = 16;
 constexpr int lineHeight = 8;
+// The entries wholly in the window; one more shows its upper half below them.
+constexpr int linesShown = (DebuggerScreen::windowHeight - listTop) / lineHeight;
 
 // The extension runs from the last '.' to the end; it must be ".snd" byte for byte.
 bool hasRomExtension(const std::string& name) {
@@ -71,14 +74,10 @@ void RomBrowser::loadImage(App& app, const std::string& name) {
 }
 
 void RomBrowser::frame(App& app) {
-    SDL_Renderer* renderer = app.screen.renderer;
-    BitmapFont* font = app.screen.font.get();
-
-    SDL_RenderClear(renderer);
-    if (font != nullptr) {
-        font->setColor(255, 255, 255);
-        font->drawText(heading, sizeof heading - 1, 0, 0);
-    }
+    BitmapFont& font = *app.screen.font;
+    SDL_RenderClear(app.screen.renderer);
+    font.setColor(255, 255, 255);
+    font.drawText(heading, sizeof heading - 1, 0, 0);
 
     const auto count = static_cast<std::int32_t>(fileNames.size());
     selectedIndex += app.control.cursorDy;
@@ -89,15 +88,18 @@ void RomBrowser::frame(App& app) {
     if (app.control.enter && selectedIndex >= 0)
         loadImage(app, fileNames[static_cast<std::size_t>(selectedIndex)]);
 
-    if (font != nullptr) {
-        for (std::int32_t i = 0; i < count; ++i) {
-            if (i == selectedIndex)
-                font->setColor(255, 255, 255);
-            else
-                font->setColor(128, 128, 128);
-            const std::string& name = fileNames[static_cast<std::size_t>(i)];
-            font->drawText(name.c_str(), SDL_strlen(name.c_str()), 0, listTop + lineHeight * i);
-        }
+    // Scroll no further than needed to show the highlighted entry whole, and not past the
+    // list's end; a list that fits starts at the top.
+    firstShown = std::clamp(firstShown, selectedIndex - (linesShown - 1), selectedIndex);
+    firstShown = std::clamp(firstShown, 0, std::max(count - linesShown, 0));
+    for (std::int32_t i = firstShown; i < count && i <= firstShown + linesShown; ++i) {
+        if (i == selectedIndex)
+            font.setColor(255, 255, 255);
+        else
+            font.setColor(128, 128, 128);
+        const std::string& name = fileNames[static_cast<std::size_t>(i)];
+        font.drawText(name.c_str(), SDL_strlen(name.c_str()), 0,
+                      listTop + lineHeight * (i - firstShown));
     }
-    SDL_RenderPresent(renderer);
+    SDL_RenderPresent(app.screen.renderer);
 }

@@ -71,15 +71,17 @@ BitmapFont::~BitmapFont() {
     if (texture) SDL_DestroyTexture(texture);
 }
 
-void BitmapFont::loadImage(const char* path) {
+bool BitmapFont::loadImage(const char* path) {
     SDL_RWops* stream = SDL_RWFromFile(path, "rb");
-    if (!stream) return;
+    if (!stream) return false;
     if (!plausibleHeader(stream)) {
         SDL_RWclose(stream);
-        return;
+        SDL_SetError("not a BMP image of at most %d x %d pixels", int(maxImageSide),
+                     int(maxImageSide));
+        return false;
     }
     SDL_Surface* surface = SDL_LoadBMP_RW(stream, 1); // closes the stream
-    if (!surface) return;
+    if (!surface) return false;
     SDL_Texture* loaded = SDL_CreateTextureFromSurface(renderer, surface);
     if (loaded) {
         if (texture) SDL_DestroyTexture(texture);
@@ -87,6 +89,7 @@ void BitmapFont::loadImage(const char* path) {
         glyphBoxes = findGlyphBoxes(surface, cellSize, glyphsPerRow);
     }
     SDL_FreeSurface(surface);
+    return loaded != nullptr;
 }
 
 void BitmapFont::setColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

@@ -16,7 +16,6 @@ struct BitmapFont {
     SDL_Rect sourceRect{0, 0, cellSize, cellSize};
     SDL_Rect destRect{0, 0, cellSize, cellSize};
     std::int32_t glyphsPerRow = 32;
-    std::int32_t glyphRows = 3;
     std::int32_t charOffset = -33;
 
     // For each glyph index 0..127, the box around its lit pixels, relative to its cell
@@ -29,8 +28,9 @@ struct BitmapFont {
     BitmapFont(const BitmapFont&) = delete;
     BitmapFont& operator=(const BitmapFont&) = delete;
 
-    // Loads the glyph image; on any failure the font keeps what it had.
-    void loadImage(const char* path);
+    // Loads the glyph image. On any failure the font keeps what it had and the result is
+    // false, with the reason in SDL_GetError.
+    bool loadImage(const char* path);
     void setColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
     // Draws exactly length characters from (x, y); a NUL or blank leaves an empty cell.
     // Only the lit part of each cell is copied: the screens draw on a window cleared to

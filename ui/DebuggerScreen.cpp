@@ -25,6 +25,7 @@ constexpr int listingAddressX = 590;
 constexpr int listingTextX = 638;
 constexpr int listingTextLength = 11;
 constexpr int registerPanelX = 490;
+constexpr const char* fontFile = "font.bmp"; // in the working directory
 
 struct FixedText {
     int x, y;
@@ -112,7 +113,9 @@ bool DebuggerScreen::init() {
         return false;
     }
     font = std::make_unique<BitmapFont>(renderer);
-    font->loadImage("font.bmp");
+    if (!font->loadImage(fontFile))
+        std::fprintf(stderr, "hummbox: cannot use %s (%s); the screens will show no text\n",
+                     fontFile, SDL_GetError());
 
     std::memcpy(registerA, " A: __", sizeof registerA);
     std::memcpy(registerB, " B: __", sizeof registerB);
@@ -130,8 +133,6 @@ void DebuggerScreen::draw(Mc6802& cpu, std::int32_t editCursor, bool stopped) {
 
 void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     SDL_RenderClear(renderer);
-    if (!font) return;
-
     drawHexPanel(cpu, cpu.memory, 0x0000, 0x00FF, 2, 16, editCursor);
     drawHexPanel(cpu, cpu.memory, 0x0400, 0x0408, 20, 16, editCursor);
     drawHexPanel(cpu, cpu.memory, 0xF800, 0xFFFF, 23, 32, -1);
@@ -178,9 +179,7 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
 void DebuggerScreen::lightAndAge(Mc6802& cpu, bool stopped) {
     std::uint32_t* heat = cpu.heat;
     if (stopped) {
-        char text[80];
-        std::memset(text, ' ', 12);
-        text[12] = '\0';
+        char text[12]; // the disassembler needs somewhere to write; only the length counts
         const std::uint16_t pc = cpu.PC;
         const auto next = static_cast<std::uint16_t>(cpu.disassemble(pc, text));
         // An instruction running past 0xFFFF (next <= PC) is not lit.

@@ -17,24 +17,23 @@ struct DebuggerScreen {
     static constexpr const char* windowTitle =
         "hummbox v0.2 by Trasolen 2015 - Zorvath sound board emulator";
 
-    static constexpr const char* hexTable = "0123456789ABCDEF";
-
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::unique_ptr<BitmapFont> font;
-    const char* hexDigits = hexTable; // the App sets it again; never null
+    const char* hexDigits = nullptr; // "0123456789ABCDEF", set by the App's construction
     char textBuffer[80]{};
-    // Register line templates; drawing writes the values over the underscores.
-    char registerA[7] = " A: __";
-    char registerB[7] = " B: __";
-    char registerX[9] = " X: ____";
-    char registerPC[9] = "PC: ____";
-    char registerSP[9] = "SP: ____";
-    char registerCC[11] = "CC: ______";
+    // Register line templates, filled by init; drawing writes the values over the underscores.
+    char registerA[7]{};
+    char registerB[7]{};
+    char registerX[9]{};
+    char registerPC[9]{};
+    char registerSP[9]{};
+    char registerCC[11]{};
 
     // Creates the window, the renderer (accelerated with vsync, else software) and the
     // font from font.bmp, and fills the register line templates. Returns false, with
-    // SDL's error on stderr, when no window or renderer can be had.
+    // SDL's error on stderr, when no window or renderer can be had; a font.bmp that cannot
+    // be used is named on stderr, and the screens then show no text.
     bool init();
 
     // True when SDL fell back to a video driver that shows nothing ("offscreen" or

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <filesystem>
-#include <iterator>
+#include <cstring>
+#include <map>
 
 namespace {
 
@@ -15,90 +16,149 @@ std::string slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs hummbox-render in the working directory; its status and its standard error.
-std::pair<int, std::string> render(const std::string& args) {
-    const std::string command = std::string(HUMMBOX_RENDER_EXE) + " " + args + " 2>err.txt";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("err.txt")};
-}
-
-const std::string demo = std::string(1, '\'').append(romImagePath("demo")).append("'");
-
-// Every error: one line on standard error, a non-zero status, and no file left behind (an
-// existing one is not touched).
-TEST(RenderCommandLine, ErrorsAreOneLineAndLeaveNoFile) {
+// Runs hummbox-render on tune.snd (the demo ROM) in a scratch directory; status and stderr.
+struct Render : ::testing::Test {
     ScratchDir dir;
+    void SetUp() override {
+        umask(022);
+        ScratchDir::write("tune.snd", readRomImage("demo"));
+    }
+    static std::pair<int, std::string> run(const std::string& args) {
+        const std::string command = HUMMBOX_RENDER_EXE " " + args + " 2>err.txt";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("err.txt")};
+    }
+    // Every file of the directory but err.txt, with its contents.
+    static std::map<std::string, std::string> files() {
+        std::map<std::string, std::string> all;
+        for (const auto& e : std::filesystem::recursive_directory_iterator("."))
+            if (e.path() != "./err.txt") all[e.path()] = e.is_directory() ? "/" : slurp(e.path());
+        return all;
+    }
+};
+
+} // namespace
+
+// Every error: one line on standard error, status 2 for a wrong command line and 1 for a
+// failed run, and every file as it was: nothing written, the ROM image above all.
+TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
     ScratchDir::write("keep.wav", {'o', 'l', 'd'});
     ScratchDir::write("short.snd", std::vector<unsigned char>(100, 1));
     std::filesystem::create_directory("sub.wav");
+    std::filesystem::create_symlink("tune.snd", "link.wav");
+    std::filesystem::create_hard_link("tune.snd", "hard.wav");
     const struct {
-        std::string args, says;
-    } cases[] = {
-        {"", "no ROM image"},
-        {"missing.snd -o keep.wav", "cannot read missing.snd"},
-        {"short.snd -o keep.wav", "holds 100 bytes"},
-        {". -o keep.wav", "cannot read ."},
-        {demo + " " + demo, "one ROM image only"},
-        {demo + " --speed 0", "--speed"},
-        {demo + " --speed 101 -o keep.wav", "--speed"},
-        {demo + " --command 256", "--command"},
-        {demo + " --command x1", "--command"},
-        {demo + " --seconds -1", "--seconds"},
-        {demo + " --seconds 2s", "--seconds"},
-        {demo + " --irq-at 0.5,abc", "--irq-at"},
-        {demo + " --bogus", "unknown option --bogus"},
-        {demo + " --command", "needs a value"},
-        {demo + " --all=9-3", "ends before it starts"},
-        {demo + " --all --command 3", "exclude each other"},
-        {demo + " --from-command", "needs --command"},
-        {demo + " -c 1 -o no/such/dir/out.wav", "cannot write no/such/dir/out.wav"},
-        {demo + " -c 1 -o sub.wav", "not a regular file"},
-        {demo + " --all=1 -o keep.wav/dir", "cannot create directory keep.wav/dir"},
-    };
+        std::string args;
+        int status;
+        std::string says;
+    } cases[] = {{"", 2, "no ROM image"},
+                 {"tune.snd tune.snd", 2, "one ROM image only"},
+                 {"missing.snd -o keep.wav", 1, "cannot read missing.snd"},
+                 {"short.snd -o keep.wav", 1, "holds 100 bytes"},
+                 {". -o keep.wav", 1, "cannot read ."},
+                 {"tune.snd --speed 0", 2, "--speed"},
+                 {"tune.snd --speed 101 -o keep.wav", 2, "--speed"},
+                 {"tune.snd --speed 0x65 -o keep.wav", 2, "--speed"},
+                 {"tune.snd --command 256", 2, "--command"},
+                 {"tune.snd -c 0x100", 2, "--command"},
+                 {"tune.snd -c -1", 2, "--command"},
+                 {"tune.snd -c 0x", 2, "--command"},
+                 {"tune.snd -c ' 7'", 2, "--command"},
+                 {"tune.snd -c 7.0", 2, "--command"},
+                 {"tune.snd --seconds -1", 2, "--seconds"},
+                 {"tune.snd -s 0 -o keep.wav", 2, "--seconds"},
+                 {"tune.snd -s 0.00002 -o keep.wav", 2, "--seconds"},
+                 {"tune.snd --irq-at 0.5,abc", 2, "--irq-at"},
+                 {"tune.snd --bogus", 2, "unknown option --bogus"},
+                 {"tune.snd --command", 2, "needs a value"},
+                 {"tune.snd --all=9-3", 2, "ends before it starts"},
+                 {"tune.snd --all=3-0x1G", 2, "--all"},
+                 {"tune.snd --all --command 3", 2, "exclude each other"},
+                 {"tune.snd --from-command", 2, "needs --command"},
+                 {"tune.snd -c 1 -o no/such/dir/out.wav", 1, "cannot write no/such/dir/out.wav"},
+                 {"tune.snd -c 1 -o sub.wav", 1, "not a regular file"},
+                 {"tune.snd --all=1 -o keep.wav/dir", 1, "cannot create directory keep.wav/dir"},
+                 {"tune.snd -o tune.snd", 1, "ROM image"},
+                 {"tune.snd -o link.wav", 1, "ROM image"},
+                 {"./tune.snd -o hard.wav", 1, "ROM image"}};
+    const auto before = files();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
-        const auto [status, err] = render(c.args);
-        EXPECT_NE(status, 0);
+        const auto [status, err] = run(c.args);
+        EXPECT_EQ(status, c.status);
         EXPECT_EQ(err.rfind("hummbox-render: ", 0), 0u) << err;
         EXPECT_NE(err.find(c.says), std::string::npos) << err;
         EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 4); // and err.txt
-        EXPECT_EQ(slurp("keep.wav"), "old");
+        EXPECT_TRUE(files() == before);
     }
 }
 
-// A run replaces the output with a 48 kHz mono WAV of the length asked, float samples or
-// 16-bit ones. The interrupt waits for the start-up chime (0.41 s) to end, or comes at the
-// time given: at 0.7 s the tone of command 1 is sounding, or not yet.
-TEST(RenderCommandLine, WritesTheWavWithTheInterruptWhenAsked) {
-    ScratchDir dir;
+// Numbers are decimal or 0x-prefixed hexadecimal, never octal, and every option takes effect:
+// each row renders 1.5 s twice and compares the samples of the two WAV files. An interrupt waits
+// for the start-up chime (0.41 s) to end; one never taken is explained.
+TEST_F(Render, NumbersAndOptionsTakeEffect) {
     const struct {
-        std::string args;
-        int bits;
-        bool soundAt700ms;
-    } cases[] = {{"-c 1", 32, true}, {"-c 1 --irq-at 1", 32, false}, {"-p -c 1", 16, true}};
+        std::string args, other;
+        bool same;
+        std::string says = "";
+    } cases[] = {{"-c 010", "-c 10", true},
+                 {"-c 0xA", "-c 0X0a", true},
+                 {"-c 09", "-c 9", true},
+                 {"-c 8", "-c 10", false},
+                 {"-x 038 -c 1", "-x 38 -c 1", true},
+                 {"--speed 38 -c 1", "-c 1", false},
+                 {"-c 1", "-c 1 --irq-at 0.3", true},
+                 {"-c 1 --irq-at 0.5,1", "-c 1 -i 0.5", false},
+                 {"-c 1 --irq-at 0.5", "-c 1 --irq-at 0.6", false},
+                 {"-c 1 -f", "-c 1", false},
+                 {"-c 1 -p", "-c 1", false},
+                 {"-s 1", "", false},
+                 {"-i 0.1 -s 0.3", "-s 0.3", true, "1 interrupt(s) not taken: the program kept"},
+                 {"-c 1 -i 1.6,2", "", true, "2 interrupt(s) not taken: the recording ended"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
-        ScratchDir::write("out.wav", {'o', 'l', 'd'});
-        const auto [status, err] = render(demo + " -q -s 1.5 -o out.wav " + c.args);
-        EXPECT_EQ(status, 0) << err;
-        const std::string wav = slurp("out.wav");
-        const auto word = [&](std::size_t at, int bytes) {
-            std::uint32_t v = 0;
-            for (int i = bytes - 1; i >= 0; --i)
-                v = v << 8 | static_cast<std::uint8_t>(wav.at(at + i));
-            return v;
-        };
-        const std::size_t data = wav.find("data") + 8;
-        ASSERT_TRUE(wav.rfind("RIFF", 0) == 0 && wav.substr(8, 8) == "WAVEfmt ") << wav.size();
-        EXPECT_EQ(word(22, 2), 1u);     // channels
-        EXPECT_EQ(word(24, 4), 48000u); // samples a second
-        EXPECT_EQ(word(34, 2), unsigned(c.bits));
-        EXPECT_EQ(word(data - 4, 4), 72000u * c.bits / 8);
-        EXPECT_EQ(wav.size(), data + 72000u * c.bits / 8);
-        const std::string at700ms = wav.substr(data + 33600 * c.bits / 8, 2400 * c.bits / 8);
-        EXPECT_EQ(at700ms.find_first_not_of('\0') != std::string::npos, c.soundAt700ms);
+        SCOPED_TRACE(c.args + " / " + c.other);
+        const auto [status, err] = run("tune.snd -q -s 1.5 -o a.wav " + c.args);
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(c.says.empty() ? err.empty() : err.find(c.says) == 16) << err;
+        EXPECT_EQ(run("tune.snd -q -s 1.5 -o b.wav " + c.other).first, 0);
+        // Only the samples: libsndfile stamps float WAVs with the time of writing.
+        const std::string a = slurp("a.wav"), b = slurp("b.wav");
+        EXPECT_EQ(a.substr(a.find("data")) == b.substr(b.find("data")), c.same);
     }
+    // --all=FIRST-LAST renders exactly that range, skipping commands that make no sound.
+    EXPECT_EQ(run("tune.snd -q --all=0x0-2 -s 0.5 -o all").first, 0);
+    EXPECT_EQ(files().count("./all/tune-002.wav") + files().count("./all/tune-003.wav"), 1u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("all"), {}), 2);
 }
 
-} // namespace
+// The output goes where a symbolic link points, even one that points at no file yet; the
+// link stays. A file that is replaced keeps its permissions; a new one follows the umask.
+TEST_F(Render, OutputFollowsLinksAndKeepsPermissions) {
+    std::filesystem::create_directory("music");
+    std::filesystem::create_symlink("music/later.wav", "dangling.wav");
+    std::filesystem::create_symlink("music/now.wav", "link.wav");
+    for (auto [name, mode] : {std::pair{"music/now.wav", 0640}, {"private.wav", 0604}})
+        ScratchDir::write(name, {'o', 'l', 'd'}), chmod(name, mode);
+    const struct {
+        std::string output, written;
+        mode_t mode;
+    } cases[] = {{"dangling.wav", "music/later.wav", 0644},
+                 {"link.wav", "music/now.wav", 0640},
+                 {"private.wav", "private.wav", 0604},
+                 {"new.wav", "new.wav", 0644}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        EXPECT_EQ(run("tune.snd -q -s 0.1 -o " + c.output).first, 0);
+        struct stat written {};
+        ASSERT_EQ(lstat(c.written.c_str(), &written), 0);
+        EXPECT_EQ(written.st_mode, S_IFREG | c.mode); // a regular file, permissions as said
+        EXPECT_EQ(slurp(c.written).rfind("RIFF", 0), 0u);
+        EXPECT_EQ(std::filesystem::is_symlink(c.output), c.output != c.written);
+    }
+    EXPECT_EQ(files().size(), 8u);            // no part files left
+    const std::string wav = slurp("new.wav"); // 48 kHz mono float, 0.1 s
+    std::uint32_t format[4]; // type and channels, rate, bytes a second, block size and bits
+    std::memcpy(format, wav.data() + 20, sizeof format);
+    EXPECT_EQ(std::tuple(format[0], format[1], format[3]), std::tuple(0x10003u, 48000u, 0x200004u));
+    EXPECT_EQ(wav.size(), wav.find("data") + 8 + 4800 * 4);
+}

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -48,7 +49,9 @@ constexpr const char* usage =
     "                         the --seconds limit; commands that change nothing are skipped\n"
     "  -p, --pcm16            16-bit PCM samples instead of 32-bit float\n"
     "  -q, --quiet            no progress bar and no summary\n"
-    "  -h, --help             this text\n";
+    "  -h, --help             this text\n"
+    "\n"
+    "Numbers are decimal, or hexadecimal after 0x; never octal: 010 is ten.\n";
 
 struct Options {
     std::string image;
@@ -74,14 +77,18 @@ struct Options {
     fail(message + " (see --help)", 2);
 }
 
+// Decimal, or hexadecimal after "0x": a leading zero does not make a number octal.
 long parseInteger(const std::string& text, const char* what, long low, long high) {
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high)
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* const first = text.data() + (hex ? 2 : 0);
+    const char* const last = text.data() + text.size();
+    unsigned long value = 0;
+    const auto [end, failed] = std::from_chars(first, last, value, hex ? 16 : 10);
+    if (first == last || end != last || failed != std::errc{} ||
+        value < static_cast<unsigned long>(low) || value > static_cast<unsigned long>(high))
         badArgument(std::string(what) + " must be a whole number from " + std::to_string(low) +
                     " to " + std::to_string(high) + ", not '" + text + "'");
-    return value;
+    return static_cast<long>(value);
 }
 
 double parseSeconds(const std::string& text, const char* what) {
@@ -122,7 +129,11 @@ Options parse(int argc, char** argv) {
             if (o.irqAt.empty()) badArgument("--irq-at needs at least one time");
             break;
         }
-        case 's': o.seconds = parseSeconds(arg, "--seconds"); break;
+        case 's':
+            o.seconds = parseSeconds(arg, "--seconds");
+            if (*o.seconds * AudioEngine::sampleRate < 1)
+                badArgument("--seconds must be at least one sample (1/48000 s), not '" + arg + "'");
+            break;
         case 'x':
             o.speed = static_cast<int>(
                 parseInteger(arg, "--speed", AudioEngine::minSpeed, AudioEngine::maxSpeed));
@@ -224,7 +235,8 @@ int renderAll(const Options& o, OfflineRenderer& renderer) {
         std::snprintf(name, sizeof name, "-%03d.wav", command);
         const std::string path = dir + "/" + stem(o.image) + name;
         std::string error;
-        if (!writeWav(path, result.samples, o.format, error)) {
+        if (sameFile(path, o.image)) error = "cannot write " + path + ": it is the ROM image";
+        if (!error.empty() || !writeWav(path, result.samples, o.format, error)) {
             if (bar) std::fputc('\n', stderr);
             fail(error);
         }
@@ -262,21 +274,30 @@ int main(int argc, char** argv) {
     if (o.fromCommand && job.interruptTimes.empty())
         badArgument("--from-command needs --command or --irq-at");
 
+    const std::string output = o.output.empty() ? stem(o.image) + ".wav" : o.output;
+    if (sameFile(output, o.image)) fail("cannot write " + output + ": it is the ROM image");
     const std::clock_t cpuStart = std::clock();
     const auto wallStart = std::chrono::steady_clock::now();
     const RenderResult result = renderer->render(job);
     const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    const std::string output = o.output.empty() ? stem(o.image) + ".wav" : o.output;
     if (o.fromCommand && result.interruptSamples.empty())
-        fail("the program never unmasked interrupts; nothing recorded");
+        fail(result.interruptsMissed > 0
+                 ? "the program never unmasked interrupts; nothing recorded"
+                 : "no interrupt came due within the " + std::to_string(int(job.bootLimit)) +
+                       " s that --from-command waits; nothing recorded");
     std::string error;
     if (!writeWav(output, result.samples, o.format, error)) fail(error);
     if (result.interruptsMissed > 0)
         std::fprintf(stderr,
                      "hummbox-render: %zu interrupt(s) not taken: the program kept them masked\n",
                      result.interruptsMissed);
+    if (result.interruptsLate > 0)
+        std::fprintf(stderr,
+                     "hummbox-render: %zu interrupt(s) not taken: the recording ended (after %s) "
+                     "before they came due at a 1,024-sample buffer boundary\n",
+                     result.interruptsLate, seconds(result.samples.size()).c_str());
     if (!o.quiet) {
         const double audio = static_cast<double>(result.samples.size()) / AudioEngine::sampleRate;
         std::printf("%s: %s written; rendered in %.3f s of processor time (%.0fx real time), %.3f "
