@@ -3,8 +3,7 @@
 # runs each for the given seconds (default 60) from its seed corpus in fuzz/corpus/<target>.
 # A crash, leak, sanitizer report, broken invariant or timeout fails the run; the input that
 # failed is kept in build-fuzz/artifacts/.
-#   tools/fuzz.sh 3600                           an hour per target
-#   FUZZ_TARGETS="processor" tools/fuzz.sh 600   one target only
+#   FUZZ_TARGETS="processor" tools/fuzz.sh 3600   one target for an hour
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh clang libclang-rt-14-dev

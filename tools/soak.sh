@@ -3,8 +3,7 @@
 # running at speed 100 under random keys (never Escape or L) for the given seconds (default
 # 60). Fails on a ThreadSanitizer report, on memory (RSS) that keeps growing, on audio buffers
 # that needed more processor time than they play, or on a bad exit.
-#   tools/soak.sh 1800                             half an hour
-#   SOAK_BUILD_DIR=build-soak tools/soak.sh 1800   in a build tree of its own
+#   SOAK_BUILD_DIR=build-soak tools/soak.sh 1800   half an hour, in a build tree of its own
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
@@ -19,8 +18,9 @@ sys.path.insert(0, "tools/desktop")
 from desktop import Desktop
 
 seconds, run, out, supp = int(sys.argv[1]), *sys.argv[2:]
-s = Desktop(f"{run}/hummbox", run, out, ("demo.snd",), SDL_AUDIODRIVER="dummy", HUMMBOX_AUDIO_TIMING="1",
-            TSAN_OPTIONS=f"halt_on_error=0:exitcode=66:log_path={out}/tsan:suppressions={supp}")
+tsan = f"halt_on_error=0:exitcode=66:log_path={out}/tsan:suppressions={supp}"
+s = Desktop(f"{run}/hummbox", run, out, ("demo.snd",), SDL_AUDIODRIVER="dummy",
+            HUMMBOX_AUDIO_TIMING="1", TSAN_OPTIONS=tsan)
 try:
     s.launch("hummbox")
     rss = lambda: int(re.search(r"VmRSS:\s*(\d+)", open(f"/proc/{s.proc.pid}/status").read())[1])
@@ -41,7 +41,7 @@ try:
 finally:
     s.close()
 
-warm = next(r for t, r in samples if t >= seconds / 4)
+warm = next((r for t, r in samples if t >= seconds / 4), end_rss)
 timing = re.search(r"audio timing: (\d+) buffers.*time, (\d+) in processor time.*", s.output())
 print(f"soak: {seconds} s; RSS (KiB) every 5 s: {' '.join(str(r) for _, r in samples)}\n"
       f"soak: RSS at a quarter of the run {warm} KiB, at the end {end_rss} KiB\n"
@@ -56,8 +56,8 @@ failures += ["memory grew"] if end_rss > warm * 1.1 + 40960 else []
 # Wall-time overruns count preemption too and are only reported. The callback's own processor
 # time may exceed a buffer's playing time in one buffer in 1,000 at most (ThreadSanitizer's
 # pauses make a rare late buffer; starvation makes many).
-if not timing or int(timing[1]) == 0 or int(timing[2]) * 1000 > int(timing[1]):
-    failures.append("the audio callback needed more processor time than its buffers play")
+failures += ["the audio callback needed more processor time than its buffers play"] \
+    if not timing or int(timing[1]) == 0 or int(timing[2]) * 1000 > int(timing[1]) else []
 print("\n".join(f"soak: {f}" for f in failures) or "soak: passed")
 sys.exit(1 if failures else 0)
 PY

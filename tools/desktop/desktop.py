@@ -13,8 +13,7 @@ from Xlib.protocol import event
 SIZE, RATE, WHITE, GREY = (740, 756), 48000, (255, 255, 255), (128, 128, 128)
 
 
-class Failure(Exception):
-    """A check did not hold."""
+class Failure(Exception): """A check did not hold."""  # noqa: E701
 
 
 def expect(condition, message):
@@ -136,11 +135,12 @@ class Desktop:
         return False, "no mapped window named hummbox"
 
     def output(self):
-        with open(self.log, errors="replace") as f:
-            return f.read()
+        return open(self.log, errors="replace").read()
 
     def key(self, name):
-        """A press and release of the key with this X keysym name, as if typed."""
+        """A press and release of the key with this X keysym name (if any), as if typed."""
+        if name is None:
+            return
         expect(code := self.x.keysym_to_keycode(XK.string_to_keysym(name)), f"no key {name}")
         for kind in (X.KeyPress, X.KeyRelease):
             xtest.fake_input(self.x, kind, code)
@@ -155,8 +155,7 @@ class Desktop:
 
     def see(self, key, name, check, timeout=15):
         """Types key, then waits for a Shot that passes check; returns it, saved as a PNG."""
-        if key is not None:
-            self.key(key)
+        self.key(key)
 
         def probe():
             try:
@@ -173,7 +172,6 @@ class Desktop:
         return shot
 
     def count(self):
-        """Samples of audio so far."""
         return os.path.getsize(self.audio) // 4 if os.path.exists(self.audio) else 0
 
     def samples(self, start, end):
