@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """hummbox as a person meets it: the real program in a private X server, driven only by
 keys typed into its window, checked by reading the window back and by the audio that SDL's
 disk driver writes. Usage: walkthrough.py --hummbox H --run-dir build/run --out build/e2e"""

@@ -65,9 +65,8 @@ class Shot:
     def registers(self):
         """The register panel at (490, 60) as {"A": "00", ..., "CC": "....I."}, or None."""
         lines = [self.text(490, 60 + 8 * i, n) for i, n in enumerate((6, 6, 8, 8, 8, 10))]
-        if [line[:4] for line in lines] != [" A: ", " B: ", " X: ", "PC: ", "SP: ", "CC: "]:
-            return None
-        return {line[:4].strip(" :"): line[4:] for line in lines}
+        ok = [line[:4] for line in lines] == [" A: ", " B: ", " X: ", "PC: ", "SP: ", "CC: "]
+        return {line[:4].strip(" :"): line[4:] for line in lines} if ok else None
 
 
 def frequency(values):
@@ -113,8 +112,10 @@ class Desktop:
         keep = {k: v for k, v in os.environ.items() if k not in (
             "DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
         shown = {"DISPLAY": self.display_name} if show else {}
-        env = keep | shown | {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio} | \
-            self.env | env
+        # Without SDL's signal handlers a SIGTERM or SIGINT from outside ends hummbox by that
+        # signal (status -15 or -2) instead of passing for a quit (status 0).
+        env = keep | shown | {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio,
+                              "SDL_NO_SIGNAL_HANDLERS": "1"} | self.env | env
         with open(self.log, "wb") as log:
             self.proc = subprocess.Popen([self.binary], cwd=self.workdir, env=env, stdout=log,
                                          stderr=log, stdin=subprocess.DEVNULL)
