@@ -57,11 +57,9 @@ def debugger_screen(image, pc):
 
 def cursor_at(x, y=PIA_Y):
     """The edit cursor's selected digit at x and, beside it, the other digit of its byte."""
-    def check(shot):
-        selected = shot.cell(x, y)[1]
-        other = shot.cell(x + 8 if (x - 60) % 16 == 0 else x - 8, y)[1]
-        return selected == {CURSOR} and other == {CURSOR_OTHER}, f"{selected} / {other}"
-    return check
+    other = x + 8 if (x - 60) % 16 == 0 else x - 8
+    return lambda shot: ((lit := (shot.cell(x, y)[1], shot.cell(other, y)[1])) ==
+                         ({CURSOR}, {CURSOR_OTHER}), lit)
 
 
 def move_to(s, shot, target):

@@ -1,7 +1,6 @@
-"""hummbox on a desktop of its own: a private X server (Xvfb), the program in it, keys typed
-through XTEST, the window read back glyph by glyph with the program's font, and the audio
-that SDL's disk driver writes (float mono at 48 kHz, zeros while paused). Debian packages:
-xvfb, python3-xlib, python3-pil."""
+"""hummbox in a private X server (Xvfb): keys typed through XTEST, the window read back glyph
+by glyph with the program's font, the audio that SDL's disk driver writes (float mono at
+48 kHz, zeros while paused). Debian packages: xvfb, python3-xlib, python3-pil."""
 
 import array, os, shutil, subprocess, tempfile, time  # noqa: E401
 
@@ -106,8 +105,7 @@ class Desktop:
         self.x = display.Display(self.display_name)
 
     def launch(self, name, show=True, **env):
-        """Starts hummbox, its output in out/name.log, its audio in out/name-audio.raw; with a
-        display, waits for the window and gives it the keyboard focus."""
+        """Starts hummbox, its output in out/name.log, its audio in out/name-audio.raw."""
         self.audio, self.log = f"{self.out}/{name}-audio.raw", f"{self.out}/{name}.log"
         keep = {k: v for k, v in os.environ.items() if k not in (
             "DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
@@ -120,12 +118,17 @@ class Desktop:
             self.proc = subprocess.Popen([self.binary], cwd=self.workdir, env=env, stdout=log,
                                          stderr=log, stdin=subprocess.DEVNULL)
         if show:
-            self.window = wait_until(self.find_window, 20, "the hummbox window")
-            self.window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
-            self.x.sync()
+            self.attach()
+
+    def attach(self):
+        """Finds hummbox's mapped window and gives it the keyboard focus. SDL maps a first
+        window and replaces it within milliseconds when its renderer needs another kind."""
+        self.window = wait_until(self.find_window, 20, "the hummbox window")
+        self.window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+        self.x.sync()
 
     def find_window(self):
-        expect(self.proc.poll() is None, f"hummbox ended, status {self.proc.returncode}: {self.output()}")
+        expect(self.proc.poll() is None, f"hummbox ended with status {self.proc.returncode}")
         for w in self.x.screen().root.query_tree().children:
             try:
                 if w.get_attributes().map_state == X.IsViewable and \
@@ -161,8 +164,8 @@ class Desktop:
         def probe():
             try:
                 reply = self.window.get_image(0, 0, *SIZE, X.ZPixmap, 0xFFFFFFFF)
-            except error.XError:
-                expect(self.proc.poll() is None, f"hummbox ended with status {self.proc.returncode}")
+            except error.XError:  # gone, or replaced
+                self.attach()
                 return False, "no screenshot"
             self.last = Image.frombytes("RGB", SIZE, reply.data, "raw", "BGRX")
             ok, detail = check(shot := Shot(self.last, self.glyphs))
