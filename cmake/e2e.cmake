@@ -1,21 +1,26 @@
 # The end-to-end walk-through (tests/e2e, on the desktop-driving library in tools/desktop):
-# the real hummbox in a private X server (Xvfb), driven by keys sent with xdotool, checked by
-# screenshots and by the audio that SDL's disk driver writes. Packages: xvfb, xdotool,
-# python3 (tools/deps.sh installs them). Screenshots and audio land in build/e2e.
-if(NOT DEFINED HUMMBOX_RUN_DIR)
-    set(HUMMBOX_RUN_DIR ${CMAKE_BINARY_DIR}/run)
+# the real hummbox in a private X server (Xvfb), driven by keys typed through XTEST, checked
+# by screenshots and by the audio that SDL's disk driver writes. It runs on Debian's own
+# python3, which the packages python3-xlib and python3-pil extend (tools/deps.sh installs
+# them and xvfb). Screenshots and audio land in build/e2e.
+find_program(HUMMBOX_E2E_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+find_program(HUMMBOX_E2E_PYTHON python3 REQUIRED)
+execute_process(COMMAND ${HUMMBOX_E2E_PYTHON} -c "import Xlib.ext.xtest, PIL.Image"
+    RESULT_VARIABLE missing_modules OUTPUT_QUIET ERROR_QUIET)
+find_program(HUMMBOX_XVFB Xvfb)
+if(missing_modules OR NOT HUMMBOX_XVFB)
+    message(FATAL_ERROR "The walk-through needs Xvfb and ${HUMMBOX_E2E_PYTHON} with the modules of "
+        "the Debian packages 'python3-xlib' and 'python3-pil' (tools/deps.sh installs them).")
 endif()
-find_program(HUMMBOX_PYTHON3 python3 REQUIRED)
+add_test(NAME e2e_walkthrough
+    COMMAND ${HUMMBOX_E2E_PYTHON} ${CMAKE_SOURCE_DIR}/tests/e2e/walkthrough.py
+            --hummbox $<TARGET_FILE:hummbox> --run-dir ${HUMMBOX_RUN_DIR} --out ${CMAKE_BINARY_DIR}/e2e)
+# It times real audio and key hand-over, so it runs alone, not beside the heavy tests.
+set_tests_properties(e2e_walkthrough PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE LABELS e2e)
 # In sanitizer builds the program draws with SDL's software renderer and no GL window
 # surface (Mesa's threads are not instrumented) and leaves leak checking to the in-process
 # tests (D-Bus and the drivers that SDL loads keep memory until exit).
-set(HUMMBOX_E2E_SANITIZED)
 if(HUMMBOX_SANITIZE)
-    set(HUMMBOX_E2E_SANITIZED --sanitized)
+    set_tests_properties(e2e_walkthrough PROPERTIES ENVIRONMENT
+        "SDL_RENDER_DRIVER=software;SDL_FRAMEBUFFER_ACCELERATION=0;ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
 endif()
-add_test(NAME e2e_walkthrough
-    COMMAND ${HUMMBOX_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/../tests/e2e/walkthrough.py
-            --hummbox $<TARGET_FILE:hummbox> --run-dir ${HUMMBOX_RUN_DIR}
-            --out ${CMAKE_BINARY_DIR}/e2e ${HUMMBOX_E2E_SANITIZED})
-# It times real audio and key hand-over, so it runs alone, not beside the heavy tests.
-set_tests_properties(e2e_walkthrough PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE LABELS e2e)

@@ -1,9 +1,6 @@
 # The screen font. tools/mkfont draws tools/font/glyphs.txt into font.bmp inside the run
 # directory, from where the program is started (it opens font.bmp in its working
 # directory). The program's own target puts its executable into HUMMBOX_RUN_DIR as well.
-if(NOT DEFINED HUMMBOX_RUN_DIR)
-    set(HUMMBOX_RUN_DIR ${CMAKE_BINARY_DIR}/run)
-endif()
 set(HUMMBOX_FONT_BMP ${HUMMBOX_RUN_DIR}/font.bmp)
 
 add_executable(mkfont tools/mkfont.cpp)
@@ -16,15 +13,3 @@ add_custom_command(
     COMMENT "Drawing the screen font into ${HUMMBOX_FONT_BMP}"
     VERBATIM)
 add_custom_target(hummbox_font ALL DEPENDS ${HUMMBOX_FONT_BMP})
-
-# The tests and the benchmarks use the generated image; their targets are defined after
-# this file is read.
-function(hummbox_font_for_tests)
-    foreach(target hummbox_tests hummbox_bench)
-        if(TARGET ${target})
-            add_dependencies(${target} hummbox_font)
-            target_compile_definitions(${target} PRIVATE HUMMBOX_FONT_BMP="${HUMMBOX_FONT_BMP}")
-        endif()
-    endforeach()
-endfunction()
-cmake_language(DEFER CALL hummbox_font_for_tests)

@@ -15,7 +15,3 @@ add_executable(hummbox-render ${HUMMBOX_RENDER_SOURCES})
 target_include_directories(hummbox-render PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(hummbox-render PRIVATE hummbox_core PkgConfig::SNDFILE)
 
-# The command-line tests run the built program.
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL target_compile_definitions hummbox_tests PRIVATE
-    "HUMMBOX_RENDER_EXE=\"$<TARGET_FILE:hummbox-render>\"")
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL add_dependencies hummbox_tests hummbox-render)

@@ -13,9 +13,6 @@ if(NOT SREC_CAT_EXECUTABLE)
         "Install the Debian package 'srecord' (tools/deps.sh does).")
 endif()
 
-if(NOT DEFINED HUMMBOX_RUN_DIR)
-    set(HUMMBOX_RUN_DIR ${CMAKE_BINARY_DIR}/run)
-endif()
 set(HUMMBOX_ROM_BUILD_DIR ${CMAKE_BINARY_DIR}/roms)
 
 file(GLOB HUMMBOX_ROM_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../roms/*.asm)
@@ -39,7 +36,3 @@ endforeach()
 
 add_custom_target(hummbox_roms ALL DEPENDS ${HUMMBOX_ROM_IMAGES})
 
-# The tests read the images and listings from the build tree.
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL target_compile_definitions hummbox_tests PRIVATE
-    "HUMMBOX_ROM_DIR=\"${HUMMBOX_RUN_DIR}\"" "HUMMBOX_ROM_LISTING_DIR=\"${HUMMBOX_ROM_BUILD_DIR}\"")
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL add_dependencies hummbox_tests hummbox_roms)

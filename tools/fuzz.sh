@@ -1,39 +1,26 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with AddressSanitizer and UndefinedBehaviorSanitizer (clang)
-# and runs each for the given number of seconds (default 60), starting from its committed
-# seed corpus in fuzz/corpus/<target>. Any crash, leak, sanitizer report, broken invariant
-# or timeout fails the run; the failing input is kept in build-fuzz/artifacts/.
-#   tools/fuzz.sh            60 s per target
-#   tools/fuzz.sh 3600       an hour per target
-#   FUZZ_TARGETS="processor" tools/fuzz.sh 600   one target only
+# Builds the libFuzzer targets with AddressSanitizer and UndefinedBehaviorSanitizer (clang) and
+# runs each for the given seconds (default 60) from its seed corpus in fuzz/corpus/<target>.
+# A crash, leak, sanitizer report, broken invariant or timeout fails the run; the input that
+# failed is kept in build-fuzz/artifacts/.
+#   FUZZ_TARGETS="processor" tools/fuzz.sh 3600   one target for an hour
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
 tools/deps.sh clang libclang-rt-14-dev
-
 dir=build-fuzz
 CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHUMMBOX_WERROR=ON \
     -DHUMMBOX_FUZZ=ON -DHUMMBOX_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target hummbox_fuzz
-
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-
-targets="${FUZZ_TARGETS:-$(cd fuzz/corpus && ls)}"
-mkdir -p "$dir/artifacts"
-status=0
-for target in $targets; do
-    # New inputs go to a scratch corpus; the committed seeds are only read.
-    work="$dir/corpus/$target"
-    mkdir -p "$work"
-    log="$dir/fuzz-$target.log"
-    echo "fuzz_$target: ${seconds}s"
-    if "$dir/fuzz_$target" "$PWD/$work" "$PWD/fuzz/corpus/$target" -max_total_time="$seconds" \
-        -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$PWD/$dir/artifacts/$target-" >"$log" 2>&1; then
-        grep -E "^stat::number_of_executed_units|^stat::new_units_added" "$log" | sed 's/^/    /'
-        tail -n 1 "$log" | grep -q "Done" || true
+mkdir -p "$dir/artifacts" && status=0
+for target in ${FUZZ_TARGETS:-$(ls fuzz/corpus)}; do
+    log="$dir/fuzz-$target.log" && mkdir -p "$dir/corpus/$target" # new inputs; seeds are read only
+    echo "fuzz_$target: ${seconds:=${1:-60}}s"
+    if "$dir/fuzz_$target" "$dir/corpus/$target" "fuzz/corpus/$target" -max_total_time="$seconds" \
+        -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/artifacts/$target-" \
+        >"$log" 2>&1; then
+        grep -E "^stat::(number_of_executed_units|new_units_added)" "$log" | sed 's/^/    /'
     else
         echo "fuzz_$target FAILED; log: $log"
         grep -E "ERROR|SUMMARY|invariant|runtime error|Test unit written" "$log" | head -n 20

@@ -10,34 +10,30 @@ build="${1:-build}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$(nproc)" --target hummbox hummbox_font hummbox_roms >/dev/null
 
-python3 - "$build/run" docs <<'PY'
-import os, sys
+/usr/bin/python3 - "$build/run" docs <<'PY'
+import os, sys, tempfile
 sys.path.insert(0, "tools/desktop")
-from screen import Desktop
-from audio import Capture
+from desktop import Desktop
 
 run_dir, docs = sys.argv[1], sys.argv[2]
-desktop = Desktop(os.path.join(run_dir, "hummbox"), run_dir)
-audio = Capture(os.path.join(desktop.workdir, "audio.raw"))
+desktop = Desktop(os.path.join(run_dir, "hummbox"), run_dir, tempfile.mkdtemp())
 CURSOR = {(255, 255, 170)}
 try:
-    desktop.launch("screenshots", audio_path=audio.path)
+    desktop.launch("screenshots")
     names = desktop.see(None, "selection screen", lambda s: (
         sorted(s.selection()[0]) == ["demo.snd", "tone.snd"], s.selection())).selection()[0]
     desktop.see(None if names[0] == "demo.snd" else "Down", "demo.snd highlighted",
-                lambda s: (s.selection() == (names, names.index("demo.snd")), s.selection()),
-                png=f"{docs}/selection.png")
-
+                lambda s: (s.selection() == (names, names.index("demo.snd")), s.selection())
+                ).img.save(f"{docs}/selection.png")
     desktop.see("Return", "debugger", lambda s: (s.text(0, 6, 13) == "MC6802 Memory", None))
-    audio.sound_after(lambda: desktop.program.key("p"), "the chime")
+    desktop.sound_after("p", "the chime")
     for key, x in (("Tab", 60), ("Right", 68), ("Right", 76), ("Right", 84), ("Right", 92),
                    ("0", 100), ("2", 108)):
         desktop.see(key, f"cursor at {x}", lambda s: (s.cell(x, 160)[1] == CURSOR, None))
-    audio.sound_after(lambda: desktop.program.key("i"), "the siren")
-    desktop.see(None, "siren running", lambda s: (s.registers() is not None, None),
-                png=f"{docs}/debugger.png")
-    desktop.program.key("Escape")
-    desktop.program.wait_exit(5)
+    desktop.sound_after("i", "the siren")
+    desktop.see(None, "siren running", lambda s: (s.registers() is not None, None)
+                ).img.save(f"{docs}/debugger.png")
+    desktop.quit_with(lambda: desktop.key("Escape"), "Escape")
 finally:
     desktop.close()
 print("wrote", os.path.join(docs, "selection.png"), "and", os.path.join(docs, "debugger.png"))

@@ -1,256 +1,221 @@
-"""A private X server, the hummbox program in it, keys into its window and screenshots out.
+"""hummbox in a private X server (Xvfb): keys typed through XTEST, the window read back glyph
+by glyph with the program's font, the audio that SDL's disk driver writes (float mono at
+48 kHz, zeros while paused). Debian packages: xvfb, python3-xlib, python3-pil."""
 
-Standard library only; the X tools come from the Debian packages xvfb and xdotool. Shared by
-the end-to-end walk-through (tests/e2e) and tools/screenshots.sh.
-"""
+import array, os, shutil, subprocess, tempfile, time  # noqa: E401
 
-import os
-import select
-import shutil
-import socket
-import struct
-import subprocess
-import time
-import zlib
+from PIL import Image
+from Xlib import X, XK, display, error
+from Xlib.ext import xtest
+from Xlib.protocol import event
 
-WINDOW_WIDTH = 740
-WINDOW_HEIGHT = 756
+SIZE, RATE, WHITE, GREY = (740, 756), 48000, (255, 255, 255), (128, 128, 128)
 
 
-class Failure(Exception):
-    """A check of the walk-through did not hold."""
+class Failure(Exception): """A check did not hold."""  # noqa: E701
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
 
 
 def wait_until(probe, timeout, what):
-    """Calls probe until it returns something true, at most timeout seconds; returns that.
-
-    probe returns (ok, detail); the last detail goes into the failure message."""
+    """Calls probe, which returns (ok, detail), until ok; returns that detail."""
     deadline = time.monotonic() + timeout
-    detail = None
-    while True:
-        ok, detail = probe()
-        if ok:
-            return detail
-        if time.monotonic() > deadline:
-            raise Failure(f"{what}: not seen within {timeout} s (last seen: {detail})")
+    while not (result := probe())[0]:
+        expect(time.monotonic() < deadline, f"{what}: not seen in {timeout} s (last: {result[1]})")
         time.sleep(0.03)
+    return result[1]
 
 
-def missing_tools():
-    return [t for t in ("Xvfb", "xdotool") if shutil.which(t) is None]
+class Shot:
+    """A screenshot of the window: each character an 8 x 8 cell whose lit pixels form one
+    glyph of the font, in the colour of its text."""
+
+    def __init__(self, img, glyphs):
+        self.img, self.px, self.glyphs = img, img.load(), glyphs
+
+    def cell(self, x, y):
+        """The character at (x, y) and the set of its lit colours."""
+        pixels = [self.px[x + i, y + j] for j in range(8) for i in range(8)]
+        mask = tuple(max(c) >= 8 for c in pixels)
+        lit = {c for c, on in zip(pixels, mask) if on}
+        return (self.glyphs.get(mask, "\ufffd") if lit else " "), lit
+
+    def text(self, x, y, length, colours=False):
+        cells = [self.cell(x + 8 * i, y) for i in range(length)]
+        return set().union(*(c[1] for c in cells)) if colours else "".join(c[0] for c in cells)
+
+    def shows(self, x, y, text, colour=None):
+        seen, lit = self.text(x, y, len(text)), self.text(x, y, len(text), True)
+        return seen == text and (colour is None or lit <= {colour}), f"{seen!r} {lit} at {x},{y}"
+
+    def selection(self):
+        """The names listed from y 16 on; the index of the one in white, or None."""
+        names, colours = [], []
+        while name := self.text(0, 16 + 8 * len(names), 60).rstrip():
+            colours.append(self.text(0, 16 + 8 * len(names), len(name), True))
+            names.append(name)
+        white = [i for i, lit in enumerate(colours) if lit == {WHITE}]
+        ok = len(white) == 1 and all(lit in ({WHITE}, {GREY}) for lit in colours)
+        return names, white[0] if ok else None
+
+    def registers(self):
+        """The register panel at (490, 60) as {"A": "00", ..., "CC": "....I."}, or None."""
+        lines = [self.text(490, 60 + 8 * i, n) for i, n in enumerate((6, 6, 8, 8, 8, 10))]
+        ok = [line[:4] for line in lines] == [" A: ", " B: ", " X: ", "PC: ", "SP: ", "CC: "]
+        return {line[:4].strip(" :"): line[4:] for line in lines} if ok else None
 
 
-class Xvfb:
-    """An X server of its own on a display number that it picks itself."""
-
-    def __init__(self, log_path):
-        read_end, write_end = os.pipe()
-        self.log = open(log_path, "wb")
-        # Big enough for the 740 x 756 window at (30, 30).
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x800x24",
-             "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=self.log, stderr=self.log)
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 15
-        while not number.endswith(b"\n"):
-            if time.monotonic() > deadline or self.proc.poll() is not None:
-                raise Failure(f"Xvfb did not start (see {log_path})")
-            ready, _, _ = select.select([read_end], [], [], 0.5)
-            if ready:
-                chunk = os.read(read_end, 16)
-                if not chunk:
-                    raise Failure(f"Xvfb did not start (see {log_path})")
-                number += chunk
-        os.close(read_end)
-        self.number = int(number)
-        self.display = f":{self.number}"
-
-    def stop(self):
-        self.proc.terminate()
-        try:
-            self.proc.wait(5)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.log.close()
-
-    def send_close_request(self, window):
-        """Asks the window to close as a window manager would: a WM_DELETE_WINDOW client
-        message (ICCCM), sent to the client that owns the window. xdotool's windowclose
-        destroys the window instead, which is not a request."""
-        with XConnection(self.number) as x:
-            protocols = x.intern("WM_PROTOCOLS")
-            delete = x.intern("WM_DELETE_WINDOW")
-            event = struct.pack("<BBHII", 33, 32, 0, window, protocols)
-            event += struct.pack("<IIIII", delete, 0, 0, 0, 0)
-            # SendEvent with an empty mask goes to the client that created the window.
-            x.sock.sendall(struct.pack("<BBHII", 25, 0, 11, window, 0) + event)
-            # GetInputFocus as a round trip: an error for the SendEvent would come first.
-            x.sock.sendall(struct.pack("<BxH", 43, 1))
-            reply = x.recv(32)
-            if reply[0] == 0:
-                raise Failure(f"the X server rejected the close request (error {reply[1]})")
+def frequency(values):
+    """From the upward crossings of the mean, first to last; None with fewer than three."""
+    mean = sum(values) / max(1, len(values))
+    ups = [i - 1 + (mean - a) / (b - a) for i, (a, b) in enumerate(zip(values, values[1:]), 1)
+           if a < mean <= b]
+    return (len(ups) - 1) * RATE / (ups[-1] - ups[0]) if len(ups) >= 3 else None
 
 
-class XConnection:
-    """A bare X11 client over the server's local socket, for the two requests that the X
-    tools do not make as needed here."""
-
-    def __init__(self, number):
-        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.sock.settimeout(10)
-        try:
-            self.sock.connect(f"/tmp/.X11-unix/X{number}")
-            self.sock.sendall(struct.pack("<BxHHHHxx", 0x6C, 11, 0, 0, 0))
-            header = self.recv(8)
-            if header[0] != 1:
-                raise Failure("the X server refused the connection")
-            setup = self.recv(struct.unpack("<H", header[6:8])[0] * 4)
-            self.lsb_first = setup[22] == 0
-        except (OSError, Failure):
-            self.sock.close()
-            raise
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.sock.close()
-
-    def recv(self, count):
-        data = bytearray()
-        try:
-            while len(data) < count:
-                chunk = self.sock.recv(min(count - len(data), 1 << 20))
-                if not chunk:
-                    raise Failure("the X server closed the connection")
-                data += chunk
-        except socket.timeout:
-            raise Failure("the X server did not answer within 10 s") from None
-        return bytes(data)
-
-    def intern(self, name):
-        data = name.encode()
-        pad = (4 - len(data) % 4) % 4
-        self.sock.sendall(struct.pack("<BBHHxx", 16, 0, 2 + (len(data) + pad) // 4, len(data)) +
-                          data + b"\0" * pad)
-        reply = self.recv(32)
-        if reply[0] != 1:
-            raise Failure(f"InternAtom {name} failed")
-        return struct.unpack("<I", reply[8:12])[0]
-
-    def window_rgb(self, window, width, height):
-        """The window's pixels (GetImage, ZPixmap) as RGB bytes, or None if it cannot be
-        read (not mapped, or not a 24-bit window)."""
-        self.sock.sendall(struct.pack("<BBHIhhHHI", 73, 2, 5, window, 0, 0, width, height,
-                                      0xFFFFFFFF))
-        reply = self.recv(32)
-        if reply[0] != 1:
-            return None
-        data = self.recv(struct.unpack("<I", reply[4:8])[0] * 4)
-        if reply[1] != 24 or len(data) != width * height * 4 or not self.lsb_first:
-            return None
-        rgb = bytearray(width * height * 3)
-        rgb[0::3], rgb[1::3], rgb[2::3] = data[2::4], data[1::4], data[0::4]
-        return bytes(rgb)
+def sounding_seconds(values):
+    """Seconds from the first to the last non-zero sample; 0 for silence."""
+    lit = [i for i, v in enumerate(values) if v]
+    return (lit[-1] - lit[0] + 1) / RATE if lit else 0.0
 
 
-def run(command, env, timeout=10):
-    """A helper tool's run, which must not take longer than timeout seconds. Xvfb under
-    load now and then refuses a new connection (EAGAIN, reset); xdotool then cannot open
-    the display and is run again, up to five times."""
-    for _ in range(5):
-        try:
-            done = subprocess.run(command, env=env, capture_output=True, text=True,
-                                  timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"{command[0]} still running after {timeout} s: "
-                          f"{' '.join(command)}") from None
-        if "Can't open display" not in done.stderr:
-            return done
-        time.sleep(0.2)
-    raise Failure(f"{command[0]} could not open the display five times: {done.stderr}")
+class Desktop:
+    """An X server, a work directory with run_dir's font and ROMs, and one hummbox at a time
+    in it, with env added to the caller's environment less its display and drivers."""
 
+    def __init__(self, binary, run_dir, out, roms=("demo.snd", "tone.snd"), **env):
+        self.binary, self.out, self.env = os.path.abspath(binary), out, env
+        self.proc, self.last, self.shots = None, None, 0
+        img = Image.open(os.path.join(run_dir, "font.bmp")).convert("L")  # 32 glyphs a row
+        px, self.glyphs = img.load(), {}
+        for g in range(img.width // 8 * (img.height // 8)):
+            mask = tuple(px[g % 32 * 8 + i, g // 32 * 8 + j] > 127 for j in range(8) for i in range(8))
+            self.glyphs.setdefault(mask, chr(g + ord("!"))) if any(mask) else None
+        self.workdir = tempfile.mkdtemp(prefix="hummbox-desktop-")
+        for name in ("font.bmp",) + tuple(roms):
+            shutil.copy(os.path.join(run_dir, name), self.workdir)
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", "1", "-screen", "0", "1024x800x24", "-nolisten", "tcp"],
+            stdout=subprocess.PIPE, stderr=open(os.path.join(out, "xvfb.log"), "wb"))
+        self.display_name = ":" + self.xvfb.stdout.readline().strip().decode()
+        expect(self.display_name != ":", f"Xvfb did not start (see {out}/xvfb.log)")
+        self.x = display.Display(self.display_name)
 
-class Program:
-    """One run of hummbox, with its stdout and stderr in files."""
+    def launch(self, name, show=True, **env):
+        """Starts hummbox, its output in out/name.log, its audio in out/name-audio.raw."""
+        self.audio, self.log = f"{self.out}/{name}-audio.raw", f"{self.out}/{name}.log"
+        keep = {k: v for k, v in os.environ.items() if k not in (
+            "DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
+        shown = {"DISPLAY": self.display_name} if show else {}
+        # Without SDL's signal handlers a SIGTERM or SIGINT from outside ends hummbox by that
+        # signal (status -15 or -2) instead of passing for a quit (status 0).
+        env = keep | shown | {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio,
+                              "SDL_NO_SIGNAL_HANDLERS": "1"} | self.env | env
+        with open(self.log, "wb") as log:
+            self.proc = subprocess.Popen([self.binary], cwd=self.workdir, env=env, stdout=log,
+                                         stderr=log, stdin=subprocess.DEVNULL)
+        if show:
+            self.attach()
 
-    def __init__(self, binary, workdir, env, log_prefix):
-        self.stdout_path = log_prefix + ".stdout"
-        self.stderr_path = log_prefix + ".stderr"
-        self.out = open(self.stdout_path, "wb")
-        self.err = open(self.stderr_path, "wb")
-        self.proc = subprocess.Popen([binary], cwd=workdir, env=env, stdout=self.out,
-                                     stderr=self.err, stdin=subprocess.DEVNULL)
-        self.env = env
-        self.window = None
-        self.x = None
-        self.last_rgb = None  # the last screenshot taken, for a look after a failure
+    def attach(self):
+        """Finds hummbox's mapped window and gives it the keyboard focus. SDL maps a first
+        window and replaces it within milliseconds when its renderer needs another kind."""
+        self.window = wait_until(self.find_window, 20, "the hummbox window")
+        self.window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+        self.x.sync()
 
-    def stderr_text(self):
-        if not self.err.closed:
-            self.err.flush()
-        with open(self.stderr_path, "rb") as f:
-            return f.read().decode(errors="replace")
+    def find_window(self):
+        expect(self.proc.poll() is None, f"hummbox ended with status {self.proc.returncode}")
+        for w in self.x.screen().root.query_tree().children:
+            try:
+                if w.get_attributes().map_state == X.IsViewable and \
+                        (w.get_wm_name() or "").startswith("hummbox"):
+                    return True, w
+            except error.XError:
+                pass  # gone meanwhile
+        return False, "no mapped window named hummbox"
 
-    def find_window(self, timeout=20):
-        """Waits for the mapped hummbox window. One xdotool process polls over a single
-        connection: a new X connection every few milliseconds while hummbox opens its own
-        makes Xvfb refuse some of them (EAGAIN, reset), hummbox's included. Only once
-        mapped: SDL waits for the MapNotify while showing the window."""
-        found = run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^hummbox"],
-                    self.env, timeout=timeout)
-        ids = found.stdout.split()
-        if not ids:
-            raise Failure(f"no hummbox window (xdotool: {found.stderr.strip()}); hummbox "
-                          f"status {self.proc.poll()}, stderr: {self.stderr_text().strip()}")
-        self.window = int(ids[-1])
-        return self.window
+    def output(self):
+        return open(self.log, errors="replace").read()
 
     def key(self, name):
-        if run(["xdotool", "key", "--window", str(self.window), name],
-               self.env).returncode != 0:
-            raise Failure(f"xdotool could not send {name}")
+        """A press and release of the key with this X keysym name (if any), as if typed."""
+        if name is None:
+            return
+        expect(code := self.x.keysym_to_keycode(XK.string_to_keysym(name)), f"no key {name}")
+        for kind in (X.KeyPress, X.KeyRelease):
+            xtest.fake_input(self.x, kind, code)
+        self.x.sync()
 
-    def screenshot(self):
-        """The window's pixels as RGB bytes, or None while they cannot be read. Read with
-        the X protocol's GetImage over one lasting connection (ImageMagick's import now
-        and then hung for good here)."""
-        if self.x is None:
-            self.x = XConnection(int(self.env["DISPLAY"].lstrip(":")))
-        rgb = self.x.window_rgb(self.window, WINDOW_WIDTH, WINDOW_HEIGHT)
-        self.last_rgb = rgb or self.last_rgb
-        return rgb
+    def close_request(self):
+        """WM_DELETE_WINDOW, sent to the window's client as a window manager would."""
+        atom = self.x.intern_atom
+        self.window.send_event(event.ClientMessage(window=self.window, client_type=atom(
+            "WM_PROTOCOLS"), data=(32, [atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
+        self.x.sync()
 
-    def wait_exit(self, timeout):
-        """The exit status, or a Failure when the process is still running after timeout."""
+    def see(self, key, name, check, timeout=15):
+        """Types key, then waits for a Shot that passes check; returns it, saved as a PNG."""
+        self.key(key)
+
+        def probe():
+            try:
+                reply = self.window.get_image(0, 0, *SIZE, X.ZPixmap, 0xFFFFFFFF)
+            except error.XError:  # gone, or replaced
+                self.attach()
+                return False, "no screenshot"
+            self.last = Image.frombytes("RGB", SIZE, reply.data, "raw", "BGRX")
+            ok, detail = check(shot := Shot(self.last, self.glyphs))
+            return ok, (shot if ok else detail)
+        shot = wait_until(probe, timeout, name)
+        self.shots += 1
+        shot.img.save(f"{self.out}/{self.shots:02d}-{name}.png")
+        return shot
+
+    def count(self):
+        return os.path.getsize(self.audio) // 4 if os.path.exists(self.audio) else 0
+
+    def samples(self, start, end):
+        with open(self.audio, "rb") as f:
+            f.seek(start * 4)
+            return array.array("f", f.read(max(0, min(end, self.count()) - start) * 4))
+
+    def first_sound(self, start):
+        return next((start + i for i, v in enumerate(self.samples(start, 1 << 40)) if v), None)
+
+    def wait_count(self, count, what):
+        wait_until(lambda: (self.count() >= count, self.count()), 15, what)
+
+    def sound_after(self, key, what, seconds=0.0):
+        """Types key; returns the seconds of audio from the first sound after it."""
+        mark = self.count()
+        self.key(key)
+        first = wait_until(lambda: ((i := self.first_sound(mark)) is not None, i), 15,
+                           f"{what}: the sound starting")
+        self.wait_count(first + int(seconds * RATE), what)
+        return self.samples(first, first + int(seconds * RATE))
+
+    def quit_with(self, action, what, status=0, limit=2.0):
+        """action must end hummbox with status within limit seconds; returns the time."""
+        started = time.monotonic()
+        action()
         try:
-            return self.proc.wait(timeout)
+            code = self.proc.wait(limit + 1)
         except subprocess.TimeoutExpired:
-            raise Failure(f"hummbox still running {timeout} s later") from None
+            code = "none (still running)"
+        took = time.monotonic() - started
+        expect(code == status and took <= limit, f"{what}: status {code} after {took:.2f} s, "
+                                                  f"not {status} within {limit} s")
+        return took
 
-    def stop(self):
-        if self.x is not None:
-            self.x.sock.close()
-            self.x = None
-        if self.proc.poll() is None:
+    def close(self):
+        if self.last is not None:
+            self.last.save(f"{self.out}/last-seen.png")
+        if self.proc is not None and self.proc.poll() is None:
             self.proc.kill()
-            self.proc.wait()
-        self.out.close()
-        self.err.close()
-
-
-def write_png(path, rgb, width=WINDOW_WIDTH, height=WINDOW_HEIGHT):
-    rows = b"".join(b"\0" + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
-
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
-        f.write(chunk(b"IDAT", zlib.compress(rows, 6)))
-        f.write(chunk(b"IEND", b""))
+        self.x.close()
+        self.xvfb.terminate()
+        shutil.rmtree(self.workdir, ignore_errors=True)
