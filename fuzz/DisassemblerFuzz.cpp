@@ -22,7 +22,7 @@ void checkLine(std::uint16_t address, const char* text, std::uint32_t next) {
 
     const std::uint8_t opcode = memory[address];
     const OpcodeInfo& info = opcodeTable[opcode];
-    const std::uint32_t expectedLength = info.listed ? info.length : 1;
+    const std::uint32_t expectedLength = info.listed ? info.length() : 1;
     FUZZ_CHECK(next >= address + 1u && next <= address + 3u);
     FUZZ_CHECK(next == address + expectedLength);
     if (!info.listed) {
@@ -46,7 +46,7 @@ void checkLine(std::uint16_t address, const char* text, std::uint32_t next) {
     FUZZ_CHECK(std::sscanf(operand + 1, "%x%n", &value, &digits) == 1);
     const std::uint8_t byte1 = memory[static_cast<std::uint16_t>(address + 1)];
     const std::uint8_t byte2 = memory[static_cast<std::uint16_t>(address + 2)];
-    if (info.length == 3) {
+    if (info.length() == 3) {
         FUZZ_CHECK(digits == 4 && value == (unsigned{byte1} << 8 | byte2));
     } else {
         FUZZ_CHECK(digits == 2 && value == byte1);

@@ -53,7 +53,7 @@ std::string nameFrom(FuzzInput& in, std::uint8_t kind) {
 // Loads name and checks the outcome against what the directory holds under it.
 void loadAndCheck(const std::string& name, const std::map<std::string, Entry>& made) {
     App& a = *app;
-    std::vector<std::uint8_t> before(a.memory.get(), a.memory.get() + Mc6802::memorySize);
+    std::vector<std::uint8_t> before = a.board.memory;
     const std::uint16_t pcBefore = a.cpu.PC;
     const std::string loadedBefore = a.browser.loadedFileName;
     a.mode = App::modeRomSelect;
@@ -61,7 +61,7 @@ void loadAndCheck(const std::string& name, const std::map<std::string, Entry>& m
     a.browser.loadImage(a, name);
 
     const auto it = made.find(name);
-    const std::uint8_t* memory = a.memory.get();
+    const std::uint8_t* memory = a.board.memory.data();
     if (it == made.end() || it->second.directory) {
         FUZZ_CHECK(a.mode == App::modeRomSelect);
         FUZZ_CHECK(a.cpu.PC == pcBefore);
@@ -91,10 +91,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     home = fs::current_path();
     // An App whose memory is set up as its start-up does, without a window or audio device.
     app = new App;
-    app->memory = std::make_unique<std::uint8_t[]>(Mc6802::memorySize);
-    app->heatMap = std::make_unique<std::uint32_t[]>(HeatMap::size);
-    app->cpu.memory = app->memory.get();
-    app->cpu.heat = app->heatMap.get();
+    app->board.allocate();
     return 0;
 }
 

@@ -22,7 +22,7 @@ TEST(OpcodeTable, EveryByteExecutesAsTheInstructionSetSays) {
         const bool executed = m.cpu.step();
         EXPECT_EQ(executed, !is.mnemonic.empty());
         EXPECT_EQ(m.cpu.cycleCount, is.cycles);
-        if (!opcodeTable[op].setsPc) { // jumps are checked on their own
+        if (!opcodeTable[op].setsPc()) { // jumps are checked on their own
             EXPECT_EQ(m.cpu.PC, 0x0200 + is.length);
             EXPECT_TRUE(!is.listed || listedNext == m.cpu.PC) << text;
         }
