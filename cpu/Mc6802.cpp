@@ -232,7 +232,7 @@ template <Op O, AddrMode Mode> [[gnu::always_inline]] inline void controlFlow(Mc
 }
 
 // One opcode, executed as its table row says. The opcode byte has been fetched.
-template <typename Set, u8 Opcode> bool execute(Mc6802& cpu) {
+template <typename Set, u8 Opcode> [[gnu::always_inline]] inline bool execute(Mc6802& cpu) {
     constexpr OpcodeInfo row = Set::table[Opcode];
     constexpr Op op = row.op;
     constexpr AddrMode mode = row.mode;
@@ -266,20 +266,21 @@ template <typename Set, u8 Opcode> bool execute(Mc6802& cpu) {
     }
 }
 
-using Handler = bool (*)(Mc6802&);
-
-// One handler per opcode byte, each generated from the byte's row.
+// The 256-way dispatch: one case per opcode byte, each generated from the byte's row. The
+// compiler turns the chain of comparisons into a jump table with every handler inlined.
 template <typename Set, std::size_t... Opcodes>
-constexpr std::array<Handler, 256> handlers(std::index_sequence<Opcodes...>) {
-    return {&execute<Set, static_cast<u8>(Opcodes)>...};
+[[gnu::always_inline]] inline bool dispatch(Mc6802& cpu, u8 opcode,
+                                            std::index_sequence<Opcodes...>) {
+    bool implemented = false;
+    static_cast<void>(
+        ((opcode == Opcodes && (implemented = execute<Set, Opcodes>(cpu), true)) || ...));
+    return implemented;
 }
-constexpr std::array<Handler, 256> boardHandlers =
-    handlers<BoardSet>(std::make_index_sequence<256>{});
 
 } // namespace
 
 inline bool Mc6802::execute() {
-    return boardHandlers[read8(PC)](*this);
+    return dispatch<BoardSet>(*this, read8(PC), std::make_index_sequence<256>{});
 }
 
 bool Mc6802::step() {
