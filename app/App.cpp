@@ -32,10 +32,7 @@ bool App::init() {
             SDL_InitSubSystem(subsystem);
     }
 
-    memory = std::make_unique<std::uint8_t[]>(Mc6802::memorySize);
-    heatMap = std::make_unique<std::uint32_t[]>(HeatMap::size);
-    cpu.memory = memory.get();
-    cpu.heat = heatMap.get();
+    board.allocate();
     cpu.reset();
 
     audio.cpu = &cpu;
@@ -114,10 +111,7 @@ void App::teardown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();
     audio.timing.reportIfAsked(); // soak runs: did the callback keep up?
-    cpu.memory = nullptr;
-    cpu.heat = nullptr;
-    memory.reset();
-    heatMap.reset();
+    board.release();
     screen.destroy(); // font texture and font, renderer, window
     SDL_Quit();
 }

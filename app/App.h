@@ -3,13 +3,13 @@
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "audio/Input.h"
+#include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 #include "rom/RomBrowser.h"
 #include "ui/CpuSnapshot.h"
 #include "ui/DebuggerScreen.h"
 
 #include <cstdint>
-#include <memory>
 
 // The whole running system. Owns everything; the other objects refer to each other through
 // pointers set once in init.
@@ -21,13 +21,11 @@ struct App {
     DebuggerScreen screen;
     ControlBlock control;
     Input input;
-    Mc6802 cpu;
+    Board board{Board::unallocated}; // memory and heat map from init to teardown
+    Mc6802& cpu = board.cpu;
     AudioEngine audio;
     RomBrowser browser;
-
-    std::unique_ptr<std::uint8_t[]> memory;   // the 64 KiB address space
-    std::unique_ptr<std::uint32_t[]> heatMap; // 65,536 heat entries
-    CpuSnapshot snapshot;                     // what the debugger screen draws from
+    CpuSnapshot snapshot; // what the debugger screen draws from
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,

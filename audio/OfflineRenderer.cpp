@@ -5,20 +5,18 @@
 #include <cstring>
 
 OfflineRenderer::OfflineRenderer() {
-    cpu.memory = memory.data();
-    cpu.heat = heat.data();
-    engine.cpu = &cpu;
+    engine.cpu = &board.cpu;
     engine.control = &control;
-    cpu.reset();
+    board.cpu.reset();
 }
 
 void OfflineRenderer::loadImage(const std::uint8_t* image) {
-    std::memcpy(memory.data() + Mc6802::romBase, image, Mc6802::romSize);
-    cpu.reset();
+    std::memcpy(board.memory.data() + Mc6802::romBase, image, Mc6802::romSize);
+    board.cpu.reset();
 }
 
 void OfflineRenderer::queueInterrupt(int command) {
-    if (command >= 0) memory[commandLatch] = static_cast<std::uint8_t>(command);
+    if (command >= 0) board.memory[commandLatch] = static_cast<std::uint8_t>(command);
     control.clearBatch();
     control.irq = true;
     control.pending.store(true, std::memory_order_release);
@@ -32,7 +30,7 @@ const std::array<float, OfflineRenderer::frames>& OfflineRenderer::renderBuffer(
 }
 
 RenderResult OfflineRenderer::render(const RenderJob& job) {
-    cpu.reset();
+    board.cpu.reset();
     engine.speed = std::clamp(job.speed, AudioEngine::minSpeed, AudioEngine::maxSpeed);
 
     std::vector<double> times = job.interruptTimes;
@@ -51,7 +49,7 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
     std::size_t next = 0;        // next interrupt time to serve
     std::uint64_t elapsed = 0;   // samples since reset
     std::uint64_t steadyFor = 0; // samples since the DAC byte last changed
-    float previous = AudioEngine::sampleFor(memory[Mc6802::dacAddress]);
+    float previous = AudioEngine::sampleFor(board.memory[Mc6802::dacAddress]);
 
     std::uint64_t checkedAt = 0; // the buffer boundary last looked at
     bool masked = false;         // there, the next request was due but masked
@@ -66,7 +64,7 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
             ++next;
             if (!recording) {
                 recording = true;
-                previous = AudioEngine::sampleFor(memory[Mc6802::dacAddress]);
+                previous = AudioEngine::sampleFor(board.memory[Mc6802::dacAddress]);
             }
         }
         if (!recording && (next >= times.size() || elapsed >= bootLimit))

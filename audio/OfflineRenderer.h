@@ -2,6 +2,7 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
+#include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 
 #include <array>
@@ -36,9 +37,7 @@ struct OfflineRenderer {
     static constexpr std::uint16_t commandLatch = 0x0402; // PIA port B data
     static constexpr std::size_t frames = AudioEngine::bufferFrames;
 
-    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(Mc6802::memorySize, 0);
-    std::vector<std::uint32_t> heat = std::vector<std::uint32_t>(Mc6802::memorySize, 0);
-    Mc6802 cpu;
+    Board board;
     ControlBlock control;
     AudioEngine engine;
     std::array<float, frames> buffer{};
@@ -50,7 +49,7 @@ struct OfflineRenderer {
     // Copies a 2,048-byte image into the PROM and resets the processor, as a ROM load does.
     void loadImage(const std::uint8_t* image);
     // The program would take an interrupt now.
-    bool interruptsOpen() const { return (cpu.CC & Mc6802::flagI) == 0; }
+    bool interruptsOpen() const { return (board.cpu.CC & Mc6802::flagI) == 0; }
     // Stores command at 0x0402 (unless it is -1) and leaves an interrupt batch in the
     // mailbox, which the next buffer applies: the I key after typing the byte.
     void queueInterrupt(int command);

@@ -1,3 +1,4 @@
+#include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 
 #include <benchmark/benchmark.h>
@@ -56,17 +57,15 @@ void place(std::vector<std::uint8_t>& memory, std::uint16_t address,
 // until cycleCount reaches samples * 19 (the default speed), then takes the DAC byte.
 // One iteration is one buffer of 1,024 samples.
 template <bool UseRunUntil> void soundProgram(benchmark::State& state) {
-    std::vector<std::uint8_t> memory(Mc6802::memorySize, 0);
-    std::vector<std::uint32_t> heat(Mc6802::memorySize, 0);
+    Board board;
+    std::vector<std::uint8_t>& memory = board.memory;
     place(memory, 0xF800, kMain);
     place(memory, 0xF820, kDelay);
     place(memory, 0xF840, kTable);
     memory[0xFFFE] = 0xF8;
     memory[0xFFFF] = 0x00;
 
-    Mc6802 cpu;
-    cpu.memory = memory.data();
-    cpu.heat = heat.data();
+    Mc6802& cpu = board.cpu;
     cpu.reset();
 
     constexpr std::uint64_t speed = 19;

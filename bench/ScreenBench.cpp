@@ -1,6 +1,7 @@
 // The debugger screen's per-frame cost: drawing one frame on the software renderer, and
 // the part done while the audio thread is held off (the snapshot and the heat pass).
 
+#include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 #include "ui/CpuSnapshot.h"
 #include "ui/DebuggerScreen.h"
@@ -9,23 +10,16 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <vector>
 
 namespace {
 
 // A processor in the middle of a sound program: every byte set, heat spread over 0..100.
-struct BusyMachine {
-    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(Mc6802::memorySize);
-    std::vector<std::uint32_t> heat = std::vector<std::uint32_t>(Mc6802::memorySize);
-    Mc6802 cpu;
-
+struct BusyMachine : Board {
     BusyMachine() {
         for (std::uint32_t a = 0; a < Mc6802::memorySize; ++a) {
             memory[a] = static_cast<std::uint8_t>(a * 37 + 11);
             heat[a] = a * 13 % 101;
         }
-        cpu.memory = memory.data();
-        cpu.heat = heat.data();
         cpu.PC = 0xF800;
         cpu.CC = 0x14;
     }
@@ -70,7 +64,7 @@ void BM_LockedCaptureAndAge(benchmark::State& state) {
     for (auto _ : state) {
         snapshot.capture(m.cpu, 5);
         DebuggerScreen::lightAndAge(m.cpu, true);
-        benchmark::DoNotOptimize(snapshot.heat.get());
+        benchmark::DoNotOptimize(snapshot.heat.data());
         benchmark::ClobberMemory();
     }
 }

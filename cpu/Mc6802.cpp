@@ -2,7 +2,10 @@
 
 #include "cpu/OpcodeTable.h"
 
+#include <array>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -61,56 +64,90 @@ namespace {
 
 // Operand access by addressing mode. Every byte goes through the bus, so every operand
 // byte fetched gets its heat bump.
-template <AddrMode Mode> struct Operand;
-
-template <> struct Operand<AddrMode::Immediate8> {
-    [[gnu::always_inline]] static u8 read(Mc6802& cpu) { return cpu.read8(plus(cpu.PC, 1)); }
-};
-template <> struct Operand<AddrMode::Immediate16> {
-    [[gnu::always_inline]] static u16 read16(Mc6802& cpu) { return cpu.read16(plus(cpu.PC, 1)); }
-};
-template <> struct Operand<AddrMode::Direct> {
-    [[gnu::always_inline]] static u16 address(Mc6802& cpu) { return cpu.read8(plus(cpu.PC, 1)); }
-    [[gnu::always_inline]] static u8 read(Mc6802& cpu) { return cpu.read8(address(cpu)); }
-    [[gnu::always_inline]] static u16 read16(Mc6802& cpu) { return cpu.read16(address(cpu)); }
-};
-template <> struct Operand<AddrMode::Indexed> {
-    [[gnu::always_inline]] static u16 address(Mc6802& cpu) {
+template <AddrMode Mode> [[gnu::always_inline]] inline u16 address(Mc6802& cpu) {
+    if constexpr (Mode == AddrMode::Direct) {
+        return cpu.read8(plus(cpu.PC, 1));
+    } else if constexpr (Mode == AddrMode::Indexed) {
         return plus(cpu.X, cpu.read8(plus(cpu.PC, 1)));
+    } else {
+        static_assert(Mode == AddrMode::Extended);
+        return cpu.read16(plus(cpu.PC, 1));
     }
-    [[gnu::always_inline]] static u8 read(Mc6802& cpu) { return cpu.read8(address(cpu)); }
-    [[gnu::always_inline]] static u16 read16(Mc6802& cpu) { return cpu.read16(address(cpu)); }
-};
-template <> struct Operand<AddrMode::Extended> {
-    [[gnu::always_inline]] static u16 address(Mc6802& cpu) { return cpu.read16(plus(cpu.PC, 1)); }
-    [[gnu::always_inline]] static u8 read(Mc6802& cpu) { return cpu.read8(address(cpu)); }
-};
-
-// Read-modify-write on memory. The extended forms fetch their address bytes again before
-// the write (a second heat bump on each); the indexed forms fetch the offset once.
-template <AddrMode Mode, typename Op>
-[[gnu::always_inline]] inline void modify(Mc6802& cpu, Op op) {
-    const u16 address = Operand<Mode>::address(cpu);
-    const u8 result = op(cpu.read8(address));
-    cpu.write8(Mode == AddrMode::Extended ? Operand<Mode>::address(cpu) : address, result);
 }
 
-// CLR never reads its target; the flags change even when the write is dropped.
-template <AddrMode Mode> [[gnu::always_inline]] inline void clearMemory(Mc6802& cpu) {
-    const u16 address = Operand<Mode>::address(cpu);
-    cpu.write8(address, cpu.clear8());
-}
-
-template <AddrMode Mode> [[gnu::always_inline]] inline void store(Mc6802& cpu, u8 value) {
-    const u16 address = Operand<Mode>::address(cpu);
-    cpu.write8(address, cpu.store8(value));
-}
-
-[[gnu::always_inline]] inline void branchIf(Mc6802& cpu, bool taken) {
-    if (taken) // the offset byte is read only when the branch is taken
-        cpu.PC = plus(cpu.PC, 2 + static_cast<std::int8_t>(cpu.read8(plus(cpu.PC, 1))));
+template <AddrMode Mode> [[gnu::always_inline]] inline u8 operand8(Mc6802& cpu) {
+    if constexpr (Mode == AddrMode::Immediate8)
+        return cpu.read8(plus(cpu.PC, 1));
     else
-        cpu.PC = plus(cpu.PC, 2);
+        return cpu.read8(address<Mode>(cpu));
+}
+
+template <AddrMode Mode> [[gnu::always_inline]] inline u16 operand16(Mc6802& cpu) {
+    if constexpr (Mode == AddrMode::Immediate16)
+        return cpu.read16(plus(cpu.PC, 1));
+    else
+        return cpu.read16(address<Mode>(cpu));
+}
+
+// The board's flag rules: each operation through its flag operation of Mc6802. r is the
+// register or memory byte worked on, m the operand.
+struct BoardRules {
+    template <Op O> [[gnu::always_inline]] static u8 apply8(Mc6802& cpu, u8 r, u8 m) {
+        switch (O) {
+        case Op::Sub:
+        case Op::Cmp: return cpu.sub8(r, m);
+        case Op::Sbc: return cpu.sbc8(r, m);
+        case Op::And: return cpu.and8(r, m);
+        case Op::Ld: return cpu.load8(m);
+        case Op::St: return cpu.store8(r);
+        case Op::Eor: return cpu.eor8(r, m);
+        case Op::Adc: return cpu.adc8(r, m);
+        case Op::Or: return cpu.or8(r, m);
+        case Op::Add: return cpu.add8(r, m);
+        case Op::Neg: return cpu.neg8(r);
+        case Op::Com: return cpu.com8(r);
+        case Op::Lsr: return cpu.lsr8(r);
+        case Op::Ror: return cpu.ror8(r);
+        case Op::Asl: return cpu.asl8(r);
+        case Op::Dec: return cpu.dec8(r);
+        case Op::Inc: return cpu.inc8(r);
+        case Op::Clr: return cpu.clear8();
+        case Op::Tst: cpu.sub8(r, 0); return r; // the byte itself stays as it was
+        default: static_assert(O >= Op::Neg && O <= Op::Add); return r;
+        }
+    }
+    template <Op O> [[gnu::always_inline]] static u16 apply16(Mc6802& cpu, u16 r, u16 m) {
+        switch (O) {
+        case Op::Ld: return cpu.load16(m);
+        case Op::Inc: return cpu.load16(static_cast<u16>(r + 1));
+        case Op::Dec: return cpu.load16(static_cast<u16>(r - 1));
+        case Op::Cmp: cpu.compare16(r, m); return r;
+        default:
+            static_assert(O == Op::Ld || O == Op::Inc || O == Op::Dec || O == Op::Cmp);
+            return r;
+        }
+    }
+};
+
+// An instruction set: the table that says what each opcode does and the flag rules that
+// it is done by.
+struct BoardSet : BoardRules {
+    static constexpr const std::array<OpcodeInfo, 256>& table = opcodeTable;
+};
+
+template <Op O> constexpr bool branchTaken(u8 cc) {
+    const bool c = cc & Mc6802::flagC, z = cc & Mc6802::flagZ, n = cc & Mc6802::flagN;
+    switch (O) {
+    case Op::Bhi: return !c && !z;
+    case Op::Bls: return c || z;
+    case Op::Bcc: return !c;
+    case Op::Bcs: return c;
+    case Op::Bne: return !z;
+    case Op::Beq: return z;
+    case Op::Bpl: return !n;
+    case Op::Bmi: return n;
+    default: return true; // Bra
+    }
 }
 
 // Pushes a return address as one 16-bit write: it lands only if both bytes fit the window.
@@ -120,218 +157,130 @@ template <AddrMode Mode> [[gnu::always_inline]] inline void store(Mc6802& cpu, u
     cpu.SP = plus(cpu.SP, -1);
 }
 
-// The end of every executed instruction: length and cycles come from the opcode's table
-// row as constants, so the two cannot drift apart.
-template <u8 Opcode> [[gnu::always_inline]] inline bool done(Mc6802& cpu) {
-    constexpr OpcodeInfo info = opcodeTable[Opcode];
-    static_assert(info.implemented(), "every executed opcode has a row in the table");
-    if constexpr (!info.setsPc) cpu.PC = plus(cpu.PC, info.length);
-    cpu.cycleCount += info.cycles;
-    return true;
+// On an accumulator: unary operations, the other accumulator as operand (inherent), or
+// the addressed byte.
+template <typename Set, Op O, AddrMode Mode, Reg R>
+[[gnu::always_inline]] inline void onAccumulator(Mc6802& cpu) {
+    u8& acc = R == Reg::A ? cpu.A : cpu.B;
+    if constexpr (O == Op::Psh) {
+        cpu.write8(cpu.SP, acc);
+        cpu.SP = plus(cpu.SP, -1);
+    } else if constexpr (O == Op::Pul) {
+        cpu.SP = plus(cpu.SP, 1);
+        acc = cpu.read8(cpu.SP);
+    } else if constexpr (O == Op::St) { // the flags change even when the write is dropped
+        const u16 target = address<Mode>(cpu);
+        cpu.write8(target, Set::template apply8<O>(cpu, acc, 0));
+    } else if constexpr (Mode == AddrMode::Inherent) {
+        const u8 other = R == Reg::A ? cpu.B : cpu.A;
+        const u8 result = Set::template apply8<O>(cpu, acc, other);
+        if constexpr (O != Op::Cmp) acc = result;
+    } else {
+        const u8 result = Set::template apply8<O>(cpu, acc, operand8<Mode>(cpu));
+        if constexpr (O != Op::Cmp) acc = result;
+    }
+}
+
+// On X or SP, 16 bits wide.
+template <typename Set, Op O, AddrMode Mode, Reg R>
+[[gnu::always_inline]] inline void onIndex(Mc6802& cpu) {
+    u16& reg = R == Reg::X ? cpu.X : cpu.SP;
+    if constexpr (O == Op::St) // no flag changes
+        cpu.write16(address<Mode>(cpu), reg);
+    else if constexpr (Mode == AddrMode::Inherent)
+        reg = Set::template apply16<O>(cpu, reg, 0);
+    else
+        reg = Set::template apply16<O>(cpu, reg, operand16<Mode>(cpu));
+}
+
+// Read-modify-write on the addressed byte. CLR never reads its target. The extended forms
+// fetch their address bytes again before the write (a second heat bump on each); the
+// indexed forms fetch the offset once.
+template <typename Set, Op O, AddrMode Mode>
+[[gnu::always_inline]] inline void onMemory(Mc6802& cpu) {
+    const u16 target = address<Mode>(cpu);
+    if constexpr (O == Op::Clr) {
+        cpu.write8(target, Set::template apply8<O>(cpu, 0, 0));
+    } else {
+        const u8 result = Set::template apply8<O>(cpu, cpu.read8(target), 0);
+        cpu.write8(Mode == AddrMode::Extended ? address<Mode>(cpu) : target, result);
+    }
+}
+
+template <Op O, AddrMode Mode> [[gnu::always_inline]] inline void controlFlow(Mc6802& cpu) {
+    if constexpr (O == Op::Jmp) {
+        cpu.PC = address<Mode>(cpu);
+    } else if constexpr (O == Op::Bsr) {
+        const auto offset = static_cast<std::int8_t>(cpu.read8(plus(cpu.PC, 1)));
+        const u16 next = plus(cpu.PC, 2);
+        pushReturn(cpu, next);
+        cpu.PC = plus(next, offset);
+    } else if constexpr (O == Op::Jsr) {
+        const u16 target = address<Mode>(cpu);
+        pushReturn(cpu, plus(cpu.PC, instructionLength(Mode)));
+        cpu.PC = target;
+    } else if constexpr (O == Op::Rts) {
+        cpu.PC = cpu.read16(plus(cpu.SP, 1));
+        cpu.SP = plus(cpu.SP, 2);
+    } else if constexpr (O == Op::Rti) {
+        cpu.rti();
+    } else if (branchTaken<O>(cpu.CC)) { // the offset byte is read only when taken
+        cpu.PC = plus(cpu.PC, 2 + static_cast<std::int8_t>(cpu.read8(plus(cpu.PC, 1))));
+    } else {
+        cpu.PC = plus(cpu.PC, 2);
+    }
+}
+
+// One opcode, executed as its table row says. The opcode byte has been fetched.
+template <typename Set, u8 Opcode> [[gnu::always_inline]] inline bool execute(Mc6802& cpu) {
+    constexpr OpcodeInfo row = Set::table[Opcode];
+    constexpr Op op = row.op;
+    constexpr AddrMode mode = row.mode;
+    constexpr Reg reg = row.reg;
+
+    if constexpr (op == Op::Skip) {
+        cpu.PC = plus(cpu.PC, 1);
+        cpu.cycleCount += 1;
+        return false;
+    } else {
+        if constexpr (reg == Reg::A || reg == Reg::B)
+            onAccumulator<Set, op, mode, reg>(cpu);
+        else if constexpr (reg == Reg::X || reg == Reg::SP)
+            onIndex<Set, op, mode, reg>(cpu);
+        else if constexpr (row.setsPc())
+            controlFlow<op, mode>(cpu);
+        else if constexpr (op == Op::Tpa)
+            cpu.A = cpu.CC;
+        else if constexpr (op == Op::Clc)
+            cpu.CC &= static_cast<u8>(~Mc6802::flagC);
+        else if constexpr (op == Op::Cli)
+            cpu.CC &= static_cast<u8>(~Mc6802::flagI);
+        else if constexpr (op == Op::Sei)
+            cpu.CC |= Mc6802::flagI;
+        else if constexpr (op != Op::Nop)
+            onMemory<Set, op, mode>(cpu);
+
+        if constexpr (!row.setsPc()) cpu.PC = plus(cpu.PC, row.length());
+        cpu.cycleCount += row.cycles;
+        return true;
+    }
+}
+
+// The 256-way dispatch: one case per opcode byte, each generated from the byte's row. The
+// compiler turns the chain of comparisons into a jump table with every handler inlined.
+template <typename Set, std::size_t... Opcodes>
+[[gnu::always_inline]] inline bool dispatch(Mc6802& cpu, u8 opcode,
+                                            std::index_sequence<Opcodes...>) {
+    bool implemented = false;
+    static_cast<void>(
+        ((opcode == Opcodes && (implemented = execute<Set, Opcodes>(cpu), true)) || ...));
+    return implemented;
 }
 
 } // namespace
 
 inline bool Mc6802::execute() {
-    using M = AddrMode;
-    const u8 opcode = read8(PC);
-    const u8 flags = CC;
-    auto set = [&](u8 mask) { return (flags & mask) != 0; };
-
-    switch (opcode) {
-    // ---- Inherent ----
-    case 0x01: return done<0x01>(*this); // NOP
-    case 0x07: A = CC; return done<0x07>(*this);
-    case 0x08: X = load16(static_cast<u16>(X + 1)); return done<0x08>(*this);
-    case 0x09: X = load16(static_cast<u16>(X - 1)); return done<0x09>(*this);
-    case 0x0C: CC &= static_cast<u8>(~flagC); return done<0x0C>(*this);
-    case 0x0E: CC &= static_cast<u8>(~flagI); return done<0x0E>(*this);
-    case 0x0F: CC |= flagI; return done<0x0F>(*this);
-    case 0x10: A = sub8(A, B); return done<0x10>(*this);
-    case 0x16: B = load8(A); return done<0x16>(*this);
-    case 0x17: A = load8(B); return done<0x17>(*this);
-    case 0x1B: A = add8(A, B); return done<0x1B>(*this);
-
-    // ---- Branches ----
-    case 0x20: branchIf(*this, true); return done<0x20>(*this);
-    case 0x22: branchIf(*this, !set(flagC) && !set(flagZ)); return done<0x22>(*this);
-    case 0x23: branchIf(*this, set(flagC) || set(flagZ)); return done<0x23>(*this);
-    case 0x24: branchIf(*this, !set(flagC)); return done<0x24>(*this);
-    case 0x25: branchIf(*this, set(flagC)); return done<0x25>(*this);
-    case 0x26: branchIf(*this, !set(flagZ)); return done<0x26>(*this);
-    case 0x27: branchIf(*this, set(flagZ)); return done<0x27>(*this);
-    case 0x2A: branchIf(*this, !set(flagN)); return done<0x2A>(*this);
-    case 0x2B: branchIf(*this, set(flagN)); return done<0x2B>(*this);
-
-    // ---- Stack and returns ----
-    case 0x32: // PULA
-        SP = plus(SP, 1);
-        A = read8(SP);
-        return done<0x32>(*this);
-    case 0x36: // PSHA
-        write8(SP, A);
-        SP = plus(SP, -1);
-        return done<0x36>(*this);
-    case 0x39: // RTS
-        PC = read16(plus(SP, 1));
-        SP = plus(SP, 2);
-        return done<0x39>(*this);
-    case 0x3B: rti(); return done<0x3B>(*this);
-
-    // ---- Accumulators ----
-    case 0x40: A = neg8(A); return done<0x40>(*this);
-    case 0x43: A = com8(A); return done<0x43>(*this);
-    case 0x44: A = lsr8(A); return done<0x44>(*this);
-    case 0x46: A = ror8(A); return done<0x46>(*this);
-    case 0x48: A = asl8(A); return done<0x48>(*this);
-    case 0x4A: A = dec8(A); return done<0x4A>(*this);
-    case 0x4C: A = inc8(A); return done<0x4C>(*this);
-    case 0x4D: sub8(A, 0); return done<0x4D>(*this); // TSTA
-    case 0x4F: A = clear8(); return done<0x4F>(*this);
-    case 0x50: B = neg8(B); return done<0x50>(*this);
-    case 0x53: B = com8(B); return done<0x53>(*this);
-    case 0x54: B = lsr8(B); return done<0x54>(*this);
-    case 0x56: B = ror8(B); return done<0x56>(*this);
-    case 0x58: B = asl8(B); return done<0x58>(*this);
-    case 0x5A: B = dec8(B); return done<0x5A>(*this);
-    case 0x5C: B = inc8(B); return done<0x5C>(*this);
-    case 0x5D: sub8(B, 0); return done<0x5D>(*this); // TSTB
-    case 0x5F: B = clear8(); return done<0x5F>(*this);
-
-    // ---- Memory read-modify-write ----
-    case 0x60:
-        modify<M::Indexed>(*this, [this](u8 m) { return neg8(m); });
-        return done<0x60>(*this);
-    case 0x66:
-        modify<M::Indexed>(*this, [this](u8 m) { return ror8(m); });
-        return done<0x66>(*this);
-    case 0x6A:
-        modify<M::Indexed>(*this, [this](u8 m) { return dec8(m); });
-        return done<0x6A>(*this);
-    case 0x6E: PC = Operand<M::Indexed>::address(*this); return done<0x6E>(*this); // JMP
-    case 0x6F: clearMemory<M::Indexed>(*this); return done<0x6F>(*this);
-    case 0x70:
-        modify<M::Extended>(*this, [this](u8 m) { return neg8(m); });
-        return done<0x70>(*this);
-    case 0x73:
-        modify<M::Extended>(*this, [this](u8 m) { return com8(m); });
-        return done<0x73>(*this);
-    case 0x74:
-        modify<M::Extended>(*this, [this](u8 m) { return lsr8(m); });
-        return done<0x74>(*this);
-    case 0x76:
-        modify<M::Extended>(*this, [this](u8 m) { return ror8(m); });
-        return done<0x76>(*this);
-    case 0x7A:
-        modify<M::Extended>(*this, [this](u8 m) { return dec8(m); });
-        return done<0x7A>(*this);
-    case 0x7C:
-        modify<M::Extended>(*this, [this](u8 m) { return inc8(m); });
-        return done<0x7C>(*this);
-    // TST writes the unchanged byte back: a RAM byte gets a second heat bump.
-    case 0x7D:
-        modify<M::Extended>(*this, [this](u8 m) {
-            sub8(m, 0);
-            return m;
-        });
-        return done<0x7D>(*this);
-    case 0x7E: PC = Operand<M::Extended>::address(*this); return done<0x7E>(*this); // JMP
-    case 0x7F: clearMemory<M::Extended>(*this); return done<0x7F>(*this);
-
-    // ---- Accumulator A with memory ----
-    case 0x80: A = sub8(A, Operand<M::Immediate8>::read(*this)); return done<0x80>(*this);
-    case 0x90: A = sub8(A, Operand<M::Direct>::read(*this)); return done<0x90>(*this);
-    case 0x81: sub8(A, Operand<M::Immediate8>::read(*this)); return done<0x81>(*this);
-    case 0x91: sub8(A, Operand<M::Direct>::read(*this)); return done<0x91>(*this);
-    case 0x82: A = sbc8(A, Operand<M::Immediate8>::read(*this)); return done<0x82>(*this);
-    case 0x92: A = sbc8(A, Operand<M::Direct>::read(*this)); return done<0x92>(*this);
-    case 0xA2: A = sbc8(A, Operand<M::Indexed>::read(*this)); return done<0xA2>(*this);
-    case 0xB2: A = sbc8(A, Operand<M::Extended>::read(*this)); return done<0xB2>(*this);
-    case 0x84: A = and8(A, Operand<M::Immediate8>::read(*this)); return done<0x84>(*this);
-    case 0x94: A = and8(A, Operand<M::Direct>::read(*this)); return done<0x94>(*this);
-    case 0xA4: A = and8(A, Operand<M::Indexed>::read(*this)); return done<0xA4>(*this);
-    case 0xB4: A = and8(A, Operand<M::Extended>::read(*this)); return done<0xB4>(*this);
-    case 0x86: A = load8(Operand<M::Immediate8>::read(*this)); return done<0x86>(*this);
-    case 0x96: A = load8(Operand<M::Direct>::read(*this)); return done<0x96>(*this);
-    case 0xA6: A = load8(Operand<M::Indexed>::read(*this)); return done<0xA6>(*this);
-    case 0xB6: A = load8(Operand<M::Extended>::read(*this)); return done<0xB6>(*this);
-    case 0x97: store<M::Direct>(*this, A); return done<0x97>(*this);
-    case 0xA7: store<M::Indexed>(*this, A); return done<0xA7>(*this);
-    case 0xB7: store<M::Extended>(*this, A); return done<0xB7>(*this);
-    case 0x88: A = eor8(A, Operand<M::Immediate8>::read(*this)); return done<0x88>(*this);
-    case 0x98: A = eor8(A, Operand<M::Direct>::read(*this)); return done<0x98>(*this);
-    case 0xA8: A = eor8(A, Operand<M::Indexed>::read(*this)); return done<0xA8>(*this);
-    case 0xB8: A = eor8(A, Operand<M::Extended>::read(*this)); return done<0xB8>(*this);
-    case 0x89: A = adc8(A, Operand<M::Immediate8>::read(*this)); return done<0x89>(*this);
-    case 0x99: A = adc8(A, Operand<M::Direct>::read(*this)); return done<0x99>(*this);
-    case 0x9A: A = or8(A, Operand<M::Direct>::read(*this)); return done<0x9A>(*this);
-    case 0x8B: A = add8(A, Operand<M::Immediate8>::read(*this)); return done<0x8B>(*this);
-    case 0x9B: A = add8(A, Operand<M::Direct>::read(*this)); return done<0x9B>(*this);
-    case 0xAB: A = add8(A, Operand<M::Indexed>::read(*this)); return done<0xAB>(*this);
-
-    // ---- Accumulator B with memory ----
-    case 0xD0: B = sub8(B, Operand<M::Direct>::read(*this)); return done<0xD0>(*this);
-    case 0xC1: sub8(B, Operand<M::Immediate8>::read(*this)); return done<0xC1>(*this);
-    case 0xD1: sub8(B, Operand<M::Direct>::read(*this)); return done<0xD1>(*this);
-    case 0xC2: B = sbc8(B, Operand<M::Immediate8>::read(*this)); return done<0xC2>(*this);
-    case 0xD2: B = sbc8(B, Operand<M::Direct>::read(*this)); return done<0xD2>(*this);
-    case 0xE2: B = sbc8(B, Operand<M::Indexed>::read(*this)); return done<0xE2>(*this);
-    case 0xF2: B = sbc8(B, Operand<M::Extended>::read(*this)); return done<0xF2>(*this);
-    case 0xC4: B = and8(B, Operand<M::Immediate8>::read(*this)); return done<0xC4>(*this);
-    case 0xD4: B = and8(B, Operand<M::Direct>::read(*this)); return done<0xD4>(*this);
-    case 0xE4: B = and8(B, Operand<M::Indexed>::read(*this)); return done<0xE4>(*this);
-    case 0xF4: B = and8(B, Operand<M::Extended>::read(*this)); return done<0xF4>(*this);
-    case 0xC6: B = load8(Operand<M::Immediate8>::read(*this)); return done<0xC6>(*this);
-    case 0xD6: B = load8(Operand<M::Direct>::read(*this)); return done<0xD6>(*this);
-    case 0xE6: B = load8(Operand<M::Indexed>::read(*this)); return done<0xE6>(*this);
-    case 0xF6: B = load8(Operand<M::Extended>::read(*this)); return done<0xF6>(*this);
-    case 0xD7: store<M::Direct>(*this, B); return done<0xD7>(*this);
-    case 0xE7: store<M::Indexed>(*this, B); return done<0xE7>(*this);
-    case 0xF7: store<M::Extended>(*this, B); return done<0xF7>(*this);
-    case 0xC8: B = eor8(B, Operand<M::Immediate8>::read(*this)); return done<0xC8>(*this);
-    case 0xD8: B = eor8(B, Operand<M::Direct>::read(*this)); return done<0xD8>(*this);
-    case 0xE8: B = eor8(B, Operand<M::Indexed>::read(*this)); return done<0xE8>(*this);
-    case 0xF8: B = eor8(B, Operand<M::Extended>::read(*this)); return done<0xF8>(*this);
-    case 0xCB: B = add8(B, Operand<M::Immediate8>::read(*this)); return done<0xCB>(*this);
-    case 0xDB: B = add8(B, Operand<M::Direct>::read(*this)); return done<0xDB>(*this);
-
-    // ---- 16-bit ----
-    case 0x8C: compare16(X, Operand<M::Immediate16>::read16(*this)); return done<0x8C>(*this);
-    case 0x9C: compare16(X, Operand<M::Direct>::read16(*this)); return done<0x9C>(*this);
-    case 0x8E: SP = load16(Operand<M::Immediate16>::read16(*this)); return done<0x8E>(*this);
-    case 0xCE: X = load16(Operand<M::Immediate16>::read16(*this)); return done<0xCE>(*this);
-    case 0xDE: X = load16(Operand<M::Direct>::read16(*this)); return done<0xDE>(*this);
-    case 0xEE: X = load16(Operand<M::Indexed>::read16(*this)); return done<0xEE>(*this);
-    case 0xDF:
-        write16(Operand<M::Direct>::address(*this), X);
-        return done<0xDF>(*this); // STX: no flags
-
-    // ---- Subroutines ----
-    case 0x8D: { // BSR
-        const auto offset = static_cast<std::int8_t>(read8(plus(PC, 1)));
-        const u16 next = plus(PC, 2);
-        pushReturn(*this, next);
-        PC = plus(next, offset);
-        return done<0x8D>(*this);
-    }
-    case 0xAD: { // JSR indexed
-        const u16 target = Operand<M::Indexed>::address(*this);
-        pushReturn(*this, plus(PC, 2));
-        PC = target;
-        return done<0xAD>(*this);
-    }
-    case 0xBD: { // JSR extended
-        const u16 target = Operand<M::Extended>::address(*this);
-        pushReturn(*this, plus(PC, 3));
-        PC = target;
-        return done<0xBD>(*this);
-    }
-
-    default: // not executed by this processor: skipped as one byte, one cycle
-        PC = plus(PC, 1);
-        cycleCount += 1;
-        return false;
-    }
+    return dispatch<BoardSet>(*this, read8(PC), std::make_index_sequence<256>{});
 }
 
 bool Mc6802::step() {

@@ -158,7 +158,7 @@ struct Mc6802 {
     }
 
   private:
-    // One instruction; step and runUntil share it so that each gets its own inlined copy.
+    // Fetches the opcode and runs its handler, which the opcode table generates.
     [[gnu::always_inline]] bool execute();
     void setFlag(std::uint8_t mask, bool on) {
         CC = static_cast<std::uint8_t>(on ? (CC | mask) : (CC & ~mask));

@@ -4,15 +4,37 @@
 
 #include <cstdint>
 
-// One row of the opcode table: everything that execution and disassembly need to know
-// about one opcode byte. A row without a mnemonic is an opcode the processor skips.
-struct OpcodeInfo {
-    const char* mnemonic = nullptr;  // lower case, as the disassembler prints it
-    AddrMode mode = AddrMode::Inherent;
-    std::uint8_t length = 1;         // bytes, opcode included
-    std::uint8_t cycles = 1;         // 1 for a skipped opcode
-    bool listed = false;             // the disassembler shows it by name
-    bool setsPc = false;             // branches, jumps, calls and returns load PC themselves
+// What an instruction does. With the register it works on and its addressing mode, this is
+// the whole of its execution.
+// clang-format off
+enum class Op : std::uint8_t {
+    Skip, // not executed: one byte, one cycle, nothing else changes
+    // On an accumulator, or read-modify-write on the addressed byte when no register is named.
+    Neg, Com, Lsr, Ror, Asl, Dec, Inc, Tst, Clr,
+    // An accumulator with the addressed byte, or with the other accumulator when inherent.
+    Sub, Cmp, Sbc, And, Ld, St, Eor, Adc, Or, Add,
+    // (Ld, St, Cmp, Inc and Dec also work 16 bits wide on X or SP.)
+    Nop, Tpa, Clc, Cli, Sei,
+    Psh, Pul,
+    // Control flow: these load PC themselves.
+    Bra, Bhi, Bls, Bcc, Bcs, Bne, Beq, Bpl, Bmi, Jmp, Bsr, Jsr, Rts, Rti,
+};
+// clang-format on
 
-    constexpr bool implemented() const { return mnemonic != nullptr; }
+enum class Reg : std::uint8_t { None, A, B, X, SP };
+
+// One entry of an opcode table: everything that execution and disassembly need to know about
+// one opcode byte.
+struct OpcodeInfo {
+    const char* mnemonic = nullptr; // lower case, as the disassembler prints it
+    Op op = Op::Skip;
+    AddrMode mode = AddrMode::Inherent;
+    std::uint8_t cycles = 1;
+    Reg reg = Reg::None;
+    bool listed = false; // the disassembler shows it by name
+
+    constexpr bool implemented() const { return op != Op::Skip; }
+    constexpr bool setsPc() const { return op >= Op::Bra; }
+    // Bytes, opcode included.
+    constexpr std::uint8_t length() const { return instructionLength(mode); }
 };

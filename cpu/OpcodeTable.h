@@ -11,204 +11,205 @@ namespace opcode_table_detail {
 struct Row {
     std::uint8_t opcode;
     const char* mnemonic;
+    Op op;
     AddrMode mode;
     std::uint8_t cycles;
-    bool setsPc = false;
+    Reg reg = Reg::None;
     bool listed = true;
 };
 
 using M = AddrMode;
-constexpr bool kFlow = true;
+constexpr Reg A = Reg::A, B = Reg::B, X = Reg::X, SP = Reg::SP;
 
 // The 119 opcodes this processor executes. Every other byte value is skipped as a
 // one-byte, one-cycle instruction.
 constexpr Row kRows[] = {
     // Inherent
-    {0x01, "nop", M::Inherent, 2},
-    {0x07, "tpa", M::Inherent, 2},
-    {0x08, "inx", M::Inherent, 4},
-    {0x09, "dex", M::Inherent, 4},
-    {0x0C, "clc", M::Inherent, 2},
-    {0x0E, "cli", M::Inherent, 2},
-    {0x0F, "sei", M::Inherent, 2},
-    {0x10, "sba", M::Inherent, 2},
-    {0x16, "tab", M::Inherent, 2},
-    {0x17, "tba", M::Inherent, 2},
-    {0x1B, "aba", M::Inherent, 2},
+    {0x01, "nop", Op::Nop, M::Inherent, 2},
+    {0x07, "tpa", Op::Tpa, M::Inherent, 2},
+    {0x08, "inx", Op::Inc, M::Inherent, 4, X},
+    {0x09, "dex", Op::Dec, M::Inherent, 4, X},
+    {0x0C, "clc", Op::Clc, M::Inherent, 2},
+    {0x0E, "cli", Op::Cli, M::Inherent, 2},
+    {0x0F, "sei", Op::Sei, M::Inherent, 2},
+    {0x10, "sba", Op::Sub, M::Inherent, 2, A},
+    {0x16, "tab", Op::Ld, M::Inherent, 2, B},
+    {0x17, "tba", Op::Ld, M::Inherent, 2, A},
+    {0x1B, "aba", Op::Add, M::Inherent, 2, A},
 
     // Branches: 4 cycles, taken or not
-    {0x20, "bra", M::Relative, 4, kFlow},
-    {0x22, "bhi", M::Relative, 4, kFlow},
-    {0x23, "bls", M::Relative, 4, kFlow},
-    {0x24, "bcc", M::Relative, 4, kFlow},
-    {0x25, "bcs", M::Relative, 4, kFlow},
-    {0x26, "bne", M::Relative, 4, kFlow},
-    {0x27, "beq", M::Relative, 4, kFlow},
-    {0x2A, "bpl", M::Relative, 4, kFlow},
-    {0x2B, "bmi", M::Relative, 4, kFlow},
+    {0x20, "bra", Op::Bra, M::Relative, 4},
+    {0x22, "bhi", Op::Bhi, M::Relative, 4},
+    {0x23, "bls", Op::Bls, M::Relative, 4},
+    {0x24, "bcc", Op::Bcc, M::Relative, 4},
+    {0x25, "bcs", Op::Bcs, M::Relative, 4},
+    {0x26, "bne", Op::Bne, M::Relative, 4},
+    {0x27, "beq", Op::Beq, M::Relative, 4},
+    {0x2A, "bpl", Op::Bpl, M::Relative, 4},
+    {0x2B, "bmi", Op::Bmi, M::Relative, 4},
 
     // Stack and returns
-    {0x32, "pula", M::Inherent, 4},
-    {0x36, "psha", M::Inherent, 4},
-    {0x39, "rts", M::Inherent, 5, kFlow},
-    {0x3B, "rti", M::Inherent, 10, kFlow},
+    {0x32, "pula", Op::Pul, M::Inherent, 4, A},
+    {0x36, "psha", Op::Psh, M::Inherent, 4, A},
+    {0x39, "rts", Op::Rts, M::Inherent, 5},
+    {0x3B, "rti", Op::Rti, M::Inherent, 10},
 
     // Accumulator A
-    {0x40, "nega", M::Inherent, 2},
-    {0x43, "coma", M::Inherent, 2},
-    {0x44, "lsra", M::Inherent, 2},
-    {0x46, "rora", M::Inherent, 2},
-    {0x48, "asla", M::Inherent, 2},
-    {0x4A, "deca", M::Inherent, 2},
-    {0x4C, "inca", M::Inherent, 2},
-    {0x4D, "tsta", M::Inherent, 2},
-    {0x4F, "clra", M::Inherent, 2},
+    {0x40, "nega", Op::Neg, M::Inherent, 2, A},
+    {0x43, "coma", Op::Com, M::Inherent, 2, A},
+    {0x44, "lsra", Op::Lsr, M::Inherent, 2, A},
+    {0x46, "rora", Op::Ror, M::Inherent, 2, A},
+    {0x48, "asla", Op::Asl, M::Inherent, 2, A},
+    {0x4A, "deca", Op::Dec, M::Inherent, 2, A},
+    {0x4C, "inca", Op::Inc, M::Inherent, 2, A},
+    {0x4D, "tsta", Op::Tst, M::Inherent, 2, A},
+    {0x4F, "clra", Op::Clr, M::Inherent, 2, A},
 
     // Accumulator B
-    {0x50, "negb", M::Inherent, 2},
-    {0x53, "comb", M::Inherent, 2},
-    {0x54, "lsrb", M::Inherent, 2},
-    {0x56, "rorb", M::Inherent, 2},
-    {0x58, "aslb", M::Inherent, 2},
-    {0x5A, "decb", M::Inherent, 2},
-    {0x5C, "incb", M::Inherent, 2},
-    {0x5D, "tstb", M::Inherent, 2},
-    {0x5F, "clrb", M::Inherent, 2},
+    {0x50, "negb", Op::Neg, M::Inherent, 2, B},
+    {0x53, "comb", Op::Com, M::Inherent, 2, B},
+    {0x54, "lsrb", Op::Lsr, M::Inherent, 2, B},
+    {0x56, "rorb", Op::Ror, M::Inherent, 2, B},
+    {0x58, "aslb", Op::Asl, M::Inherent, 2, B},
+    {0x5A, "decb", Op::Dec, M::Inherent, 2, B},
+    {0x5C, "incb", Op::Inc, M::Inherent, 2, B},
+    {0x5D, "tstb", Op::Tst, M::Inherent, 2, B},
+    {0x5F, "clrb", Op::Clr, M::Inherent, 2, B},
 
     // Memory read-modify-write, indexed
-    {0x60, "neg", M::Indexed, 7},
-    {0x66, "ror", M::Indexed, 7},
-    {0x6A, "dec", M::Indexed, 7},
-    {0x6E, "jmp", M::Indexed, 4, kFlow},
-    {0x6F, "clr", M::Indexed, 7},
+    {0x60, "neg", Op::Neg, M::Indexed, 7},
+    {0x66, "ror", Op::Ror, M::Indexed, 7},
+    {0x6A, "dec", Op::Dec, M::Indexed, 7},
+    {0x6E, "jmp", Op::Jmp, M::Indexed, 4},
+    {0x6F, "clr", Op::Clr, M::Indexed, 7},
 
     // Memory read-modify-write, extended
-    {0x70, "neg", M::Extended, 6},
-    {0x73, "com", M::Extended, 6},
-    {0x74, "lsr", M::Extended, 6},
-    {0x76, "ror", M::Extended, 6},
-    {0x7A, "dec", M::Extended, 6},
-    {0x7C, "inc", M::Extended, 6},
-    {0x7D, "tst", M::Extended, 6},
-    {0x7E, "jmp", M::Extended, 3, kFlow},
-    {0x7F, "clr", M::Extended, 6},
+    {0x70, "neg", Op::Neg, M::Extended, 6},
+    {0x73, "com", Op::Com, M::Extended, 6},
+    {0x74, "lsr", Op::Lsr, M::Extended, 6},
+    {0x76, "ror", Op::Ror, M::Extended, 6},
+    {0x7A, "dec", Op::Dec, M::Extended, 6},
+    {0x7C, "inc", Op::Inc, M::Extended, 6},
+    {0x7D, "tst", Op::Tst, M::Extended, 6},
+    {0x7E, "jmp", Op::Jmp, M::Extended, 3},
+    {0x7F, "clr", Op::Clr, M::Extended, 6},
 
     // Accumulator A with memory, immediate
-    {0x80, "suba", M::Immediate8, 2},
-    {0x81, "cmpa", M::Immediate8, 2},
-    {0x82, "sbca", M::Immediate8, 2},
-    {0x84, "anda", M::Immediate8, 2},
-    {0x86, "ldaa", M::Immediate8, 2},
-    {0x88, "eora", M::Immediate8, 2},
-    {0x89, "adca", M::Immediate8, 2},
-    {0x8B, "adda", M::Immediate8, 2},
-    {0x8C, "cpx", M::Immediate16, 3},
-    {0x8D, "bsr", M::Relative, 8, kFlow},
-    {0x8E, "lds", M::Immediate16, 3},
+    {0x80, "suba", Op::Sub, M::Immediate8, 2, A},
+    {0x81, "cmpa", Op::Cmp, M::Immediate8, 2, A},
+    {0x82, "sbca", Op::Sbc, M::Immediate8, 2, A},
+    {0x84, "anda", Op::And, M::Immediate8, 2, A},
+    {0x86, "ldaa", Op::Ld, M::Immediate8, 2, A},
+    {0x88, "eora", Op::Eor, M::Immediate8, 2, A},
+    {0x89, "adca", Op::Adc, M::Immediate8, 2, A},
+    {0x8B, "adda", Op::Add, M::Immediate8, 2, A},
+    {0x8C, "cpx", Op::Cmp, M::Immediate16, 3, X},
+    {0x8D, "bsr", Op::Bsr, M::Relative, 8},
+    {0x8E, "lds", Op::Ld, M::Immediate16, 3, SP},
 
     // Accumulator A with memory, direct
-    {0x90, "suba", M::Direct, 3},
-    {0x91, "cmpa", M::Direct, 3},
-    {0x92, "sbca", M::Direct, 3},
-    {0x94, "anda", M::Direct, 3},
-    {0x96, "ldaa", M::Direct, 3},
-    {0x97, "staa", M::Direct, 4},
-    {0x98, "eora", M::Direct, 3},
-    {0x99, "adca", M::Direct, 3},
-    {0x9A, "ora", M::Direct, 3}, // three letters, unlike every other A-register mnemonic
-    {0x9B, "adda", M::Direct, 3},
-    {0x9C, "cpx", M::Direct, 4},
+    {0x90, "suba", Op::Sub, M::Direct, 3, A},
+    {0x91, "cmpa", Op::Cmp, M::Direct, 3, A},
+    {0x92, "sbca", Op::Sbc, M::Direct, 3, A},
+    {0x94, "anda", Op::And, M::Direct, 3, A},
+    {0x96, "ldaa", Op::Ld, M::Direct, 3, A},
+    {0x97, "staa", Op::St, M::Direct, 4, A},
+    {0x98, "eora", Op::Eor, M::Direct, 3, A},
+    {0x99, "adca", Op::Adc, M::Direct, 3, A},
+    {0x9A, "ora", Op::Or, M::Direct, 3, A}, // three letters, unlike every other A-register mnemonic
+    {0x9B, "adda", Op::Add, M::Direct, 3, A},
+    {0x9C, "cpx", Op::Cmp, M::Direct, 4, X},
 
     // Accumulator A with memory, indexed
-    {0xA2, "sbca", M::Indexed, 5},
-    {0xA4, "anda", M::Indexed, 5},
-    {0xA6, "ldaa", M::Indexed, 5},
-    {0xA7, "staa", M::Indexed, 6},
-    {0xA8, "eora", M::Indexed, 5},
-    {0xAB, "adda", M::Indexed, 5},
-    {0xAD, "jsr", M::Indexed, 8, kFlow},
+    {0xA2, "sbca", Op::Sbc, M::Indexed, 5, A},
+    {0xA4, "anda", Op::And, M::Indexed, 5, A},
+    {0xA6, "ldaa", Op::Ld, M::Indexed, 5, A},
+    {0xA7, "staa", Op::St, M::Indexed, 6, A},
+    {0xA8, "eora", Op::Eor, M::Indexed, 5, A},
+    {0xAB, "adda", Op::Add, M::Indexed, 5, A},
+    {0xAD, "jsr", Op::Jsr, M::Indexed, 8},
 
     // Accumulator A with memory, extended
-    {0xB2, "sbca", M::Extended, 4},
-    {0xB4, "anda", M::Extended, 4},
-    {0xB6, "ldaa", M::Extended, 4},
-    {0xB7, "staa", M::Extended, 5},
-    {0xB8, "eora", M::Extended, 4},
-    {0xBD, "jsr", M::Extended, 9, kFlow},
+    {0xB2, "sbca", Op::Sbc, M::Extended, 4, A},
+    {0xB4, "anda", Op::And, M::Extended, 4, A},
+    {0xB6, "ldaa", Op::Ld, M::Extended, 4, A},
+    {0xB7, "staa", Op::St, M::Extended, 5, A},
+    {0xB8, "eora", Op::Eor, M::Extended, 4, A},
+    {0xBD, "jsr", Op::Jsr, M::Extended, 9},
 
     // Accumulator B with memory, immediate
-    {0xC1, "cmpb", M::Immediate8, 2},
-    {0xC2, "sbcb", M::Immediate8, 2},
+    {0xC1, "cmpb", Op::Cmp, M::Immediate8, 2, B},
+    {0xC2, "sbcb", Op::Sbc, M::Immediate8, 2, B},
     // Executed, but the disassembler does not know it: it shows "? op: c4" and one byte.
-    {0xC4, "andb", M::Immediate8, 2, false, false},
-    {0xC6, "ldab", M::Immediate8, 2},
-    {0xC8, "eorb", M::Immediate8, 2},
-    {0xCB, "addb", M::Immediate8, 2},
-    {0xCE, "ldx", M::Immediate16, 3},
+    {0xC4, "andb", Op::And, M::Immediate8, 2, B, false},
+    {0xC6, "ldab", Op::Ld, M::Immediate8, 2, B},
+    {0xC8, "eorb", Op::Eor, M::Immediate8, 2, B},
+    {0xCB, "addb", Op::Add, M::Immediate8, 2, B},
+    {0xCE, "ldx", Op::Ld, M::Immediate16, 3, X},
 
     // Accumulator B with memory, direct
-    {0xD0, "subb", M::Direct, 3},
-    {0xD1, "cmpb", M::Direct, 3},
-    {0xD2, "sbcb", M::Direct, 3},
-    {0xD4, "andb", M::Direct, 3},
-    {0xD6, "ldab", M::Direct, 3},
-    {0xD7, "stab", M::Direct, 4},
-    {0xD8, "eorb", M::Direct, 3},
-    {0xDB, "addb", M::Direct, 3},
-    {0xDE, "ldx", M::Direct, 4},
-    {0xDF, "stx", M::Direct, 5},
+    {0xD0, "subb", Op::Sub, M::Direct, 3, B},
+    {0xD1, "cmpb", Op::Cmp, M::Direct, 3, B},
+    {0xD2, "sbcb", Op::Sbc, M::Direct, 3, B},
+    {0xD4, "andb", Op::And, M::Direct, 3, B},
+    {0xD6, "ldab", Op::Ld, M::Direct, 3, B},
+    {0xD7, "stab", Op::St, M::Direct, 4, B},
+    {0xD8, "eorb", Op::Eor, M::Direct, 3, B},
+    {0xDB, "addb", Op::Add, M::Direct, 3, B},
+    {0xDE, "ldx", Op::Ld, M::Direct, 4, X},
+    {0xDF, "stx", Op::St, M::Direct, 5, X},
 
     // Accumulator B with memory, indexed
-    {0xE2, "sbcb", M::Indexed, 5},
-    {0xE4, "andb", M::Indexed, 5},
-    {0xE6, "ldab", M::Indexed, 5},
-    {0xE7, "stab", M::Indexed, 6},
-    {0xE8, "eorb", M::Indexed, 5},
-    {0xEE, "ldx", M::Indexed, 6},
+    {0xE2, "sbcb", Op::Sbc, M::Indexed, 5, B},
+    {0xE4, "andb", Op::And, M::Indexed, 5, B},
+    {0xE6, "ldab", Op::Ld, M::Indexed, 5, B},
+    {0xE7, "stab", Op::St, M::Indexed, 6, B},
+    {0xE8, "eorb", Op::Eor, M::Indexed, 5, B},
+    {0xEE, "ldx", Op::Ld, M::Indexed, 6, X},
 
     // Accumulator B with memory, extended
-    {0xF2, "sbcb", M::Extended, 4},
-    {0xF4, "andb", M::Extended, 4},
-    {0xF6, "ldab", M::Extended, 4},
-    {0xF7, "stab", M::Extended, 5},
-    {0xF8, "eorb", M::Extended, 4},
+    {0xF2, "sbcb", Op::Sbc, M::Extended, 4, B},
+    {0xF4, "andb", Op::And, M::Extended, 4, B},
+    {0xF6, "ldab", Op::Ld, M::Extended, 4, B},
+    {0xF7, "stab", Op::St, M::Extended, 5, B},
+    {0xF8, "eorb", Op::Eor, M::Extended, 4, B},
 };
 
-constexpr std::array<OpcodeInfo, 256> build() {
+// The 256-entry table, indexed by opcode byte, that a list of rows describes.
+template <std::size_t N> constexpr std::array<OpcodeInfo, 256> build(const Row (&rows)[N]) {
     std::array<OpcodeInfo, 256> table{};
-    for (const Row& row : kRows) {
-        OpcodeInfo& info = table[row.opcode];
-        info.mnemonic = row.mnemonic;
-        info.mode = row.mode;
-        info.length = instructionLength(row.mode);
-        info.cycles = row.cycles;
-        info.listed = row.listed;
-        info.setsPc = row.setsPc;
-    }
+    for (const Row& r : rows)
+        table[r.opcode] = {r.mnemonic, r.op, r.mode, r.cycles, r.reg, r.listed};
     return table;
 }
 
-constexpr std::size_t count(const std::array<OpcodeInfo, 256>& table, bool (*pred)(const OpcodeInfo&)) {
+constexpr std::size_t count(const std::array<OpcodeInfo, 256>& table,
+                            bool (*pred)(const OpcodeInfo&)) {
     std::size_t n = 0;
     for (const OpcodeInfo& info : table)
         n += pred(info) ? 1 : 0;
     return n;
 }
 
-constexpr bool rowsAscendAndUnique() {
-    for (std::size_t i = 1; i < std::size(kRows); ++i)
-        if (kRows[i].opcode <= kRows[i - 1].opcode)
-            return false;
+template <std::size_t N> constexpr bool ascendAndUnique(const Row (&rows)[N]) {
+    for (std::size_t i = 1; i < N; ++i)
+        if (rows[i].opcode <= rows[i - 1].opcode) return false;
     return true;
 }
 
 } // namespace opcode_table_detail
 
-// Indexed by opcode byte.
-inline constexpr std::array<OpcodeInfo, 256> opcodeTable = opcode_table_detail::build();
+// The board's instruction set, indexed by opcode byte.
+inline constexpr std::array<OpcodeInfo, 256> opcodeTable =
+    opcode_table_detail::build(opcode_table_detail::kRows);
 
-static_assert(opcode_table_detail::rowsAscendAndUnique(), "one row per opcode, in order");
-static_assert(opcode_table_detail::count(opcodeTable, [](const OpcodeInfo& i) { return i.implemented(); }) == 119);
-static_assert(opcode_table_detail::count(opcodeTable, [](const OpcodeInfo& i) { return i.listed; }) == 118);
-static_assert(opcode_table_detail::count(opcodeTable, [](const OpcodeInfo& i) { return i.setsPc; }) == 16);
+static_assert(opcode_table_detail::ascendAndUnique(opcode_table_detail::kRows),
+              "one row per opcode, in order");
+static_assert(opcode_table_detail::count(opcodeTable, [](const OpcodeInfo& i) {
+                  return i.implemented();
+              }) == 119);
+static_assert(opcode_table_detail::count(opcodeTable,
+                                         [](const OpcodeInfo& i) { return i.listed; }) == 118);
+static_assert(opcode_table_detail::count(opcodeTable,
+                                         [](const OpcodeInfo& i) { return i.setsPc(); }) == 16);
 static_assert(!opcodeTable[0x00].implemented() && !opcodeTable[0xFF].implemented());

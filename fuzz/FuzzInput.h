@@ -13,18 +13,10 @@ struct FuzzInput {
     std::size_t pos = 0;
 
     bool empty() const { return pos >= size; }
-    std::size_t left() const { return empty() ? 0 : size - pos; }
     std::uint8_t u8() { return empty() ? 0 : data[pos++]; }
     std::uint16_t u16() { // big-endian, like the board's words
         const std::uint8_t high = u8();
         return static_cast<std::uint16_t>(high << 8 | u8());
-    }
-    // Up to n bytes from the front; returns how many were taken.
-    std::size_t take(std::uint8_t* out, std::size_t n) {
-        std::size_t i = 0;
-        for (; i < n && !empty(); ++i)
-            out[i] = data[pos++];
-        return i;
     }
 };
 

@@ -1,18 +1,11 @@
-// Fuzzes the ROM scan and the ROM load: the input becomes a private working directory of
-// files and directories with arbitrary names and contents. The scan must list exactly the
-// names whose extension is ".snd", each once; loading each listed name, and names that do
-// not exist, must either load the file's first 2048 bytes or change nothing at all.
-//
-// Layout, repeated until the input ends: kind nameLength name... contentLength(2) content...
-//   kind bit 0: a directory; bit 1: ".snd" appended to the name; bit 2: content repeated to
-//   64 times its stated length (files up to 4 MiB).
+// Fuzzes the ROM scan and load in a private working directory made from the input, repeating:
+// kind nameLength name... contentLength(2) content... (kind bit 0: a directory; 1: ".snd"
+// appended; 2: content repeated to 64 times its length). The scan must list exactly the names
+// ending in ".snd", each once; loading any name must load the file or change nothing.
 #include "app/App.h"
 #include "fuzz/FuzzInput.h"
 
-#include <SDL.h>
-
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -25,60 +18,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Entry {
-    bool directory = false;
-    std::vector<std::uint8_t> content;
-};
-
-App* app = nullptr;
+App* app = nullptr; // memory allocated as start-up does; no window or audio device
 fs::path directory;
 fs::path home; // the fuzzer's own working directory, where it keeps its corpus
 
-bool isRom(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    return dot != std::string::npos && name.substr(dot) == ".snd";
-}
-
-std::string nameFrom(FuzzInput& in, std::uint8_t kind) {
-    std::string name;
-    for (int n = in.u8(); n > 0 && !in.empty(); --n) {
-        const char c = static_cast<char>(in.u8());
-        name += (c == '/' || c == '\0') ? '_' : c;
-    }
-    if (kind & 0x02) name += ".snd";
-    if (name.empty() || name == "." || name == "..") name = "n" + name;
-    return name;
-}
-
-// Loads name and checks the outcome against what the directory holds under it.
-void loadAndCheck(const std::string& name, const std::map<std::string, Entry>& made) {
-    App& a = *app;
-    std::vector<std::uint8_t> before(a.memory.get(), a.memory.get() + Mc6802::memorySize);
-    const std::uint16_t pcBefore = a.cpu.PC;
-    const std::string loadedBefore = a.browser.loadedFileName;
-    a.mode = App::modeRomSelect;
-
-    a.browser.loadImage(a, name);
-
-    const auto it = made.find(name);
-    const std::uint8_t* memory = a.memory.get();
-    if (it == made.end() || it->second.directory) {
-        FUZZ_CHECK(a.mode == App::modeRomSelect);
-        FUZZ_CHECK(a.cpu.PC == pcBefore);
-        FUZZ_CHECK(a.browser.loadedFileName == loadedBefore);
-        FUZZ_CHECK(std::memcmp(memory, before.data(), Mc6802::memorySize) == 0);
+// Loads name and checks the outcome against files, the regular files of the directory.
+void loadAndCheck(const std::string& name, const std::map<std::string, std::string>& files) {
+    const std::vector<std::uint8_t> before = app->board.memory;
+    const std::string loadedBefore = app->browser.loadedFileName;
+    app->mode = App::modeRomSelect;
+    app->browser.loadImage(*app, name);
+    const std::vector<std::uint8_t>& memory = app->board.memory;
+    const auto file = files.find(name);
+    if (file == files.end()) {
+        FUZZ_CHECK(app->mode == App::modeRomSelect && app->browser.loadedFileName == loadedBefore);
+        FUZZ_CHECK(memory == before);
         return;
     }
-    const std::vector<std::uint8_t>& content = it->second.content;
-    const std::size_t n = std::min<std::size_t>(content.size(), Mc6802::romSize);
-    FUZZ_CHECK(a.mode == App::modeDebugger);
-    FUZZ_CHECK(a.browser.loadedFileName == name);
-    FUZZ_CHECK(std::equal(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(n),
-                          memory + Mc6802::romBase));
-    FUZZ_CHECK(std::memcmp(memory + Mc6802::romBase + n, before.data() + Mc6802::romBase + n,
-                           Mc6802::romSize - n) == 0);
-    FUZZ_CHECK(std::memcmp(memory + 0x0500, before.data() + 0x0500, Mc6802::romBase - 0x0500) == 0);
-    FUZZ_CHECK(a.cpu.PC == (memory[0xFFFE] << 8 | memory[0xFFFF]));
+    // The file's first 2048 bytes (or fewer) over the PROM, the rest of the image kept, the
+    // processor reset to the image's vector.
+    std::vector<std::uint8_t> expected = before;
+    const std::size_t n = std::min<std::size_t>(file->second.size(), Mc6802::romSize);
+    std::copy_n(file->second.begin(), n, expected.begin() + Mc6802::romBase);
+    FUZZ_CHECK(app->mode == App::modeDebugger && app->browser.loadedFileName == name);
+    FUZZ_CHECK(std::equal(memory.begin() + 0x0500, memory.end(), expected.begin() + 0x0500));
+    FUZZ_CHECK(app->cpu.PC == (memory[0xFFFE] << 8 | memory[0xFFFF]));
 }
 
 } // namespace
@@ -89,12 +53,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
     directory = pattern;
     home = fs::current_path();
-    // An App whose memory is set up as its start-up does, without a window or audio device.
     app = new App;
-    app->memory = std::make_unique<std::uint8_t[]>(Mc6802::memorySize);
-    app->heatMap = std::make_unique<std::uint32_t[]>(HeatMap::size);
-    app->cpu.memory = app->memory.get();
-    app->cpu.heat = app->heatMap.get();
+    app->board.allocate();
     return 0;
 }
 
@@ -102,56 +62,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(directory))
         fs::remove_all(entry.path(), ec);
+    fs::current_path(directory); // the scan and the load work in the working directory
 
-    // The scan and the load work in the working directory; the fuzzer's relative paths need
-    // its own back afterwards.
-    fs::current_path(directory);
     FuzzInput in{data, size};
-    std::map<std::string, Entry> made;
-    std::vector<std::string> missing;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> names, roms; // every name tried; those made with ".snd"
     while (!in.empty()) {
         const std::uint8_t kind = in.u8();
-        const std::string name = nameFrom(in, kind);
-        Entry entry;
-        entry.directory = kind & 0x01;
-        const std::size_t stated = in.u16();
-        const std::size_t length = (kind & 0x04) ? stated * 64 : stated;
-        const std::size_t given = std::min(stated, in.left());
-        std::vector<std::uint8_t> pattern(given);
-        in.take(pattern.data(), given);
-        for (std::size_t i = 0; i < length; ++i)
-            entry.content.push_back(given ? pattern[i % given] : static_cast<std::uint8_t>(i));
-        if (made.count(name)) continue;
-
-        bool created = false;
-        if (entry.directory) {
-            created = fs::create_directory(name, ec);
-        } else {
-            std::ofstream out(name, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(entry.content.data()),
-                      static_cast<std::streamsize>(entry.content.size()));
-            created = static_cast<bool>(out);
+        std::string name, pattern, content;
+        for (int n = in.u8(); n > 0 && !in.empty(); --n) {
+            const char c = static_cast<char>(in.u8());
+            name += (c == '/' || c == '\0') ? '_' : c;
         }
-        // Names the file system refuses (longer than 255 bytes) exist only in the list of
-        // names to load.
-        if (created)
-            made.emplace(name, std::move(entry));
-        else
-            missing.push_back(name);
+        if (kind & 0x02) name += ".snd";
+        if (name.empty() || name == "." || name == "..") name = "n" + name;
+        const std::size_t stated = in.u16();
+        while (pattern.size() < stated && !in.empty())
+            pattern += static_cast<char>(in.u8());
+        for (std::size_t i = 0; i < ((kind & 0x04) ? stated * 64 : stated); ++i)
+            content += pattern.empty() ? static_cast<char>(i) : pattern[i % pattern.size()];
+        if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+        names.push_back(name);
+        // Names the file system refuses (longer than 255 bytes) stay names of nothing.
+        const bool made = (kind & 0x01) ? fs::create_directory(name, ec)
+                                        : static_cast<bool>(std::ofstream(name) << content);
+        if (made && !(kind & 0x01)) files.emplace(name, content);
+        if (made && name.size() >= 4 && name.substr(name.size() - 4) == ".snd")
+            roms.push_back(name);
     }
 
     app->browser.scan();
     std::vector<std::string> listed = app->browser.fileNames;
-    std::vector<std::string> expected;
-    for (const auto& [name, entry] : made)
-        if (isRom(name)) expected.push_back(name);
     std::sort(listed.begin(), listed.end());
-    FUZZ_CHECK(listed == expected);
-
-    for (const std::string& name : app->browser.fileNames)
-        loadAndCheck(name, made);
-    for (const std::string& name : missing)
-        loadAndCheck(name, made);
+    std::sort(roms.begin(), roms.end());
+    FUZZ_CHECK(listed == roms);
+    for (const std::string& name : names)
+        loadAndCheck(name, files);
     fs::current_path(home);
     return 0;
 }

@@ -1,8 +1,6 @@
 #include "cpu/Mc6802.h"
 #include "cpu/OpcodeTable.h"
 
-#include <SDL.h>
-
 #include <cstddef>
 #include <cstdio>
 
@@ -24,7 +22,7 @@ std::uint32_t Mc6802::disassemble(std::uint16_t address, char* text) const {
     const char* name = info.mnemonic;
 
     switch (info.mode) {
-    case AddrMode::Inherent: SDL_strlcpy(text, name, textSize); break;
+    case AddrMode::Inherent: std::snprintf(text, textSize, "%s", name); break;
     case AddrMode::Relative: // the raw displacement, not the target
     case AddrMode::Direct: std::snprintf(text, textSize, "%-5s$%02x", name, byte1); break;
     case AddrMode::Immediate8: std::snprintf(text, textSize, "%-5s#$%02x", name, byte1); break;
@@ -32,5 +30,5 @@ std::uint32_t Mc6802::disassemble(std::uint16_t address, char* text) const {
     case AddrMode::Indexed: std::snprintf(text, textSize, "%-5s$%02x,x", name, byte1); break;
     case AddrMode::Extended: std::snprintf(text, textSize, "%-5s$%04x", name, word); break;
     }
-    return address + std::uint32_t{info.length};
+    return address + std::uint32_t{info.length()};
 }

@@ -4,43 +4,62 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <vector>
+#include <map>
+#include <sstream>
+#include <string>
 
-// A hand-assembled case: from the code at before.regs.PC, with the registers and memory bytes
-// given, run `steps` instructions; then check the registers (PC included), the cycles taken,
-// and memory bytes with their heat.
+// Processor states as text: registers in hex (A=80 X=FFFF; unnamed ones 0) and runs of bytes
+// (7E:F8,02 for 0x7E = 0xF8, 0x7F = 0x02) with their heat (7E:F8,02/50; no slash: 0), which
+// setting a state leaves alone.
 struct Program {
-    struct Byte {
-        std::uint16_t address;
-        std::uint8_t value;
-        std::uint32_t heat = 0; // checked afterwards only
-    };
-    struct Before {
-        std::vector<std::uint8_t> code{};
-        Regs regs{};
-        std::vector<Byte> memory{};
-        int steps = 1;
-    } before;
-    struct After {
-        Regs regs{};
-        std::uint64_t cycles = 0;
-        std::vector<Byte> memory{};
-    } after;
+    const char* code; // hex bytes at before's PC, which `steps` steps run in `cycles` cycles
+    const char* before;
+    const char* after;
+    std::uint64_t cycles;
+    int steps = 1;
+
+    template <typename Byte> static Mc6802 parse(const char* state, Byte byte) {
+        std::map<std::string, unsigned> r{{"A", 0}, {"B", 0},  {"CC", 0},
+                                          {"X", 0}, {"PC", 0}, {"SP", 0}};
+        std::istringstream in(state);
+        for (std::string t; in >> t;) {
+            const std::size_t eq = t.find('='), colon = t.find(':'), slash = t.find('/');
+            if (eq != std::string::npos) {
+                r[t.substr(0, eq)] = std::stoul(t.substr(eq + 1), nullptr, 16);
+                continue;
+            }
+            const unsigned heat = slash == std::string::npos ? 0 : std::stoul(t.substr(slash + 1));
+            auto address = static_cast<std::uint16_t>(std::stoul(t, nullptr, 16));
+            std::istringstream values(t.substr(colon + 1, slash - colon - 1));
+            for (std::string v; std::getline(values, v, ',');)
+                byte(address++, std::stoul(v, nullptr, 16), heat);
+        }
+        EXPECT_EQ(r.size(), 6u) << "a register name is misspelt in " << state;
+        return {static_cast<std::uint8_t>(r["A"]),   static_cast<std::uint8_t>(r["B"]),
+                static_cast<std::uint8_t>(r["CC"]),  static_cast<std::uint16_t>(r["X"]),
+                static_cast<std::uint16_t>(r["PC"]), static_cast<std::uint16_t>(r["SP"])};
+    }
+    static void set(Machine& m, const char* state) {
+        m.setState(parse(state, [&](std::uint16_t a, unsigned v, unsigned) { m.memory[a] = v; }));
+    }
+    static void expect(const Machine& m, const char* state) {
+        const Mc6802 regs = parse(state, [&](std::uint16_t a, unsigned value, unsigned heat) {
+            EXPECT_EQ(std::pair(unsigned{m.memory[a]}, m.heat[a]), std::pair(value, heat))
+                << "at " << std::hex << a;
+        });
+        EXPECT_EQ(registers(m.cpu), registers(regs)) << "expected " << state;
+    }
 
     void check() const {
-        SCOPED_TRACE("program " + testing::PrintToString(before.code));
+        SCOPED_TRACE(std::string(code) + " from " + before);
         Machine m;
-        for (const Byte& b : before.memory)
-            m.memory[b.address] = b.value;
-        for (std::size_t i = 0; i < before.code.size(); ++i)
-            m.memory[static_cast<std::uint16_t>(before.regs.PC + i)] = before.code[i];
-        m.setRegs(before.regs);
-        EXPECT_EQ(m.run(before.steps), after.cycles);
-        EXPECT_EQ(m.regs(), after.regs);
-        for (const Byte& b : after.memory) {
-            EXPECT_EQ(m.memory[b.address], b.value) << "at " << std::hex << b.address;
-            EXPECT_EQ(m.heat[b.address], b.heat) << "at " << std::hex << b.address;
-        }
+        set(m, before);
+        std::istringstream bytes(code);
+        for (unsigned b, at = m.cpu.PC; bytes >> std::hex >> b; ++at)
+            m.memory[at & 0xFFFF] = static_cast<std::uint8_t>(b);
+        for (int i = 0; i < steps; ++i)
+            m.cpu.step();
+        EXPECT_EQ(m.cpu.cycleCount, cycles);
+        expect(m, after);
     }
 };
