@@ -14,7 +14,7 @@ struct HelpOverlay {
     };
     static constexpr Row rows[] = {
         {"Up / Down", "edit cursor one row up / down", "previous / next file"},
-        {"Left/Right", "edit cursor one nibble left / right", ""},
+        {"Left / Right", "edit cursor one nibble left / right", ""},
         {"Return", "", "load the highlighted file"},
         {"P", "run / stop", "run / stop, kept for the load"},
         {"Space", "stop if running, then step one instruction", "stops"},
@@ -31,9 +31,9 @@ struct HelpOverlay {
         {"F11", "fullscreen on / off", "fullscreen on / off"},
         {"Escape", "quit", "quit"},
     };
-    static constexpr int keyColumns = 11;
+    static constexpr int keyColumns = 13;
     static constexpr int debuggerColumns = 47;
-    static constexpr int selectionColumns = 30;
+    static constexpr int selectionColumns = 29;
     static constexpr int lineColumns = keyColumns + debuggerColumns + selectionColumns;
     static constexpr int rowCount = static_cast<int>(sizeof rows / sizeof rows[0]);
     // Title, blank, column heads, rule, the rows, blank, closing hint.

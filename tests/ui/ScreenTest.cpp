@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -223,7 +224,7 @@ TEST_F(Screen, StatusLineAndHelpAppearInTheirPlaces) {
         SDL_RenderReadPixels(screen.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
                              740 * 4);
         EXPECT_EQ(text(x, y, 5, rgb(255, 100, 100)) == "Keys ", shown);
-        EXPECT_EQ(text(x, y + 8 * 7, 20, grey(255)) == "P          run / sto", shown);
+        EXPECT_EQ(text(x, y + 8 * 7, 20, grey(255)) == "P            run / s", shown);
     }
 }
 
@@ -246,4 +247,16 @@ TEST(FramePacing, PadsOnlyWhenPresentingDidNotWait) {
                                                       {0.001, true, 1 / 60.0 - 0.001}};
     for (auto [elapsed, waits, pad] : cases)
         EXPECT_NEAR(App::framePadding(elapsed, waits), pad, 1e-9) << elapsed << " " << waits;
+}
+
+// The help box and the README's key table list the same keys with the same words.
+TEST(HelpOverlay, AgreesWithTheReadmeKeyTable) {
+    const auto readme = std::filesystem::path(__FILE__).parent_path() / "../../README.md";
+    std::stringstream text;
+    text << std::ifstream(readme).rdbuf();
+    for (const HelpOverlay::Row& row : HelpOverlay::rows) {
+        const std::string line =
+            std::string("| ") + row.key + " | " + row.debugger + " | " + row.selection + " |";
+        EXPECT_NE(text.str().find(line), std::string::npos) << line;
+    }
 }
