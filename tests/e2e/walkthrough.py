@@ -164,6 +164,90 @@ def walkthrough(s):
     step(f"no audio device: a warning, keys and the processor work, Escape ends in {took:.2f} s")
 
 
+# --- The status line and the help box -------------------------------------------------------
+STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 286  # the help box's first line of text
+
+
+def help_box(shown=True):
+    rows = ((0, "Keys"), (2, "Key          Debugger"), (7, "P            run / stop"),
+            (19, "F11          fullscreen on / off"), (22, "H closes this help"))
+    check = all_of(*(shows(HELP_X, HELP_Y + 8 * n, text) for n, text in rows))
+    return check if shown else lambda shot: (not check(shot)[0], "the help box still shows")
+
+
+def status_and_help(s):
+    tone = Path(s.workdir, "tone.snd").read_bytes()
+    s.launch("help")
+    shot = s.see(None, "help-selection", selection_screen(ROMS))
+    s.see("h", "help-over-selection", all_of(help_box(), shows(0, 0, "Select ROM file:", WHITE)))
+    s.see("h", "help-closed-selection", all_of(help_box(False), selection_screen(ROMS)))
+    move_to(s, shot, "tone.snd")
+    s.see("Return", "status-stopped", all_of(
+        debugger_screen(tone, int.from_bytes(tone[-2:], "big")), shows(490, 0, "tone.snd", STATUS),
+        shows(490, 8, "speed 19 (912 kHz) stopped", STATUS), shows(674, 16, "H - help", STATUS)))
+    s.key("p")
+    s.see("bracketright", "status-running", shows(490, 8, "speed 20 (960 kHz) running", STATUS))
+    step("the status line shows the ROM, 19 -> 912 kHz, stopped; P and ] make it 960 kHz running")
+    s.see("h", "help-over-debugger", all_of(help_box(), shows(0, 6, "MC6802 Memory", TITLE)))
+    s.see("bracketleft", "help-keys-work", all_of(
+        help_box(), shows(490, 8, "speed 19 (912 kHz) running", STATUS)))
+    s.see("h", "help-closed-debugger", all_of(help_box(False), shows(490, 0, "tone.snd", STATUS)))
+    took = s.quit_with(lambda: s.key("Escape"), "Escape")
+    step(f"H shows the key help on both screens, keys work under it, H hides it; Escape {took:.2f} s")
+
+
+# --- A window that scales ---------------------------------------------------------------------
+def see_scaled(s, name, check, scale, origin=(0, 0), timeout=15):
+    """Like Desktop.see, for a picture drawn scale times at origin in a window of any size."""
+    from PIL import Image
+    from desktop import Shot
+
+    def probe():
+        geometry = s.window.get_geometry()
+        need = (origin[0] + 740 * scale, origin[1] + 756 * scale)
+        if (geometry.width, geometry.height) < need or geometry.width < need[0]:
+            return False, f"window {geometry.width}x{geometry.height}"
+        reply = s.window.get_image(origin[0], origin[1], 740 * scale, 756 * scale, 2, 0xFFFFFFFF)
+        img = Image.frombytes("RGB", (740 * scale, 756 * scale), reply.data, "raw", "BGRX")
+        s.last = img
+        small = img.resize((740, 756), Image.NEAREST)
+        same = scale == 1 or img == small.resize(img.size, Image.NEAREST)
+        ok, detail = check(shot := Shot(small, s.glyphs))
+        return ok and same, (shot if ok and same else f"{detail}; whole-pixel scale: {same}")
+    shot = wait_until(probe, timeout, name)
+    s.last.save(f"{s.out}/{name}.png")
+    return shot
+
+
+def resize(s, width, height):
+    s.window.configure(width=width, height=height)
+    s.x.sync()
+
+
+def scaling(binary, run_dir, out):
+    os.makedirs(out, exist_ok=True)
+    s = Desktop(binary, run_dir, out, screen="1600x1600")
+    try:
+        s.launch("scaled")
+        see_scaled(s, "opens-at-2x", selection_screen(ROMS, 0), 2)
+        step("on a 1600 x 1600 display the window opens at 2x, every pixel doubled")
+        resize(s, 1000, 800)
+        see_scaled(s, "letterboxed", selection_screen(ROMS, 0), 1, (130, 22))
+        step("resized to 1000 x 800: the picture at 1x, centred with black borders")
+        resize(s, 60, 40)
+        s.key("h")
+        time.sleep(0.3)
+        expect(s.proc.poll() is None, f"a 60 x 40 window ended hummbox: {s.proc.returncode}")
+        resize(s, 740, 756)
+        see_scaled(s, "back-to-1x", all_of(help_box(), selection_screen(ROMS, 0)), 1)
+        s.see("h", "no-help", selection_screen(ROMS, 0))
+        step("a 60 x 40 window keeps working (H typed there shows at 740 x 756 again)")
+        took = s.quit_with(lambda: s.key("Escape"), "Escape after resizing")
+        step(f"Escape ends the resized hummbox in {took:.2f} s")
+    finally:
+        s.close()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for name in ("--hummbox", "--run-dir", "--out"):
@@ -176,6 +260,8 @@ def main():
     print(f"e2e: on Xvfb {s.display_name}; screenshots and audio go to {s.out}", flush=True)
     try:
         walkthrough(s)
+        status_and_help(s)
+        scaling(args.hummbox, args.run_dir, os.path.join(os.path.abspath(args.out), "scaled"))
     except Failure as failure:
         print(f"e2e: FAILED: {failure}\ne2e: see {s.out} (last-seen.png: the last screenshot; "
               "*-audio.raw: the audio; *.log: what hummbox printed)", file=sys.stderr)
