@@ -199,10 +199,6 @@ TEST(StatusLine, RowsFitTheirColumns) {
         s.format(row, out);
         EXPECT_STREQ(out, expected) << speed << " row " << row;
     }
-    s.romName = "demo.snd";
-    char out[StatusLine::columns + 1];
-    s.format(0, out);
-    EXPECT_STREQ(out, "demo.snd                       ");
 }
 
 // The status line stands above the register panel; the help box only when shown, over the
