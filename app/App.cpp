@@ -90,6 +90,7 @@ bool App::iterate() {
     if (control.help) screen.helpShown = !screen.helpShown;
     if (control.fullscreen) screen.toggleFullscreen();
     control.help = control.fullscreen = false;
+    screen.fitToWindow();
 
     if (mode == modeDebugger && control.load) {
         control.running.store(false);

@@ -121,10 +121,9 @@ bool DebuggerScreen::init() {
         std::fprintf(stderr, "hummbox: cannot create a renderer: %s\n", SDL_GetError());
         return false;
     }
-    // The picture is always 740 x 756; SDL scales it to the window by whole numbers and
-    // centres it. A window smaller than the picture shows its middle, clipped, at 1x.
+    // The picture is always 740 x 756; SDL scales it to the window and centres it.
     SDL_RenderSetLogicalSize(renderer, windowWidth, windowHeight);
-    SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
+    fitToWindow();
     font = std::make_unique<BitmapFont>(renderer);
     if (!font->loadImage(fontFile))
         std::fprintf(stderr, "hummbox: cannot use %s (%s); the screens will show no text\n",
@@ -141,6 +140,15 @@ bool DebuggerScreen::init() {
 
 int DebuggerScreen::initialScale(int usableWidth, int usableHeight) {
     return std::max(1, std::min(usableWidth / windowWidth, usableHeight / windowHeight));
+}
+
+void DebuggerScreen::fitToWindow() {
+    // Whole-number factors keep every text pixel square; in a window smaller than the
+    // picture SDL would keep 1x and show only the (mostly empty) middle, so shrink instead.
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(renderer, &width, &height);
+    const SDL_bool whole = width >= windowWidth && height >= windowHeight ? SDL_TRUE : SDL_FALSE;
+    if (SDL_RenderGetIntegerScale(renderer) != whole) SDL_RenderSetIntegerScale(renderer, whole);
 }
 
 void DebuggerScreen::drawOverlays() {

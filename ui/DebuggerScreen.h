@@ -56,6 +56,9 @@ struct DebuggerScreen {
 
     // The drawing half of draw: reads cpu, changes nothing of it.
     void drawFrame(const Mc6802& cpu, std::int32_t editCursor);
+    // Scales by whole numbers when the window holds the picture at 1x, else shrinks it;
+    // called before each frame, as the window may have been resized.
+    void fitToWindow();
     // What lies over a screen, drawn last before presenting: the help, when shown.
     void drawOverlays();
     void toggleFullscreen();

@@ -192,11 +192,11 @@ def status_and_help(s):
 
 
 # --- A window that scales ---------------------------------------------------------------------
-def see_scaled(s, name, check, scale, origin=(0, 0)):
+def see_scaled(s, name, check, scale, origin=(0, 0), size=None):
     """Like Desktop.see, for the picture drawn scale times at origin in a window of any size."""
     from PIL import Image
     from desktop import Shot
-    size = (740 * scale, 756 * scale)
+    size = size or (740 * scale, 756 * scale)
 
     def probe():
         box = s.window.get_geometry()
@@ -204,7 +204,7 @@ def see_scaled(s, name, check, scale, origin=(0, 0)):
             return False, f"window {box.width}x{box.height}"
         reply = s.window.get_image(*origin, *size, X.ZPixmap, 0xFFFFFFFF)
         s.last = Image.frombytes("RGB", size, reply.data, "raw", "BGRX")
-        small = s.last.resize((740, 756), Image.NEAREST)  # whole pixels: nothing lost
+        small = s.last.resize((size[0] // scale, size[1] // scale), Image.NEAREST)
         ok, detail = check(Shot(small, s.glyphs))
         return ok and s.last == small.resize(size, Image.NEAREST), detail
     wait_until(probe, 15, name)
@@ -220,6 +220,10 @@ def scaling(binary, run_dir, out):
         s.window.configure(width=1000, height=800)
         see_scaled(s, "letterboxed", selection_screen(ROMS, 0), 1, (130, 22))
         step("on a 1600 x 1600 display it opens at 2x; at 1000 x 800 it is 1x, centred")
+        s.window.configure(width=370, height=378)
+        see_scaled(s, "shrunk", lambda shot: ((box := shot.img.getbbox()) is not None and
+                                              box[2] < 100 and box[1] < 4, f"lit in {box}"),
+                   1, size=(370, 378))  # the list at half size: 64 pixels wide, at the top
         s.window.configure(width=60, height=40)
         s.key("h")
         time.sleep(0.3)
@@ -227,7 +231,7 @@ def scaling(binary, run_dir, out):
         see_scaled(s, "back-to-1x", all_of(help_box(), selection_screen(ROMS, 0)), 1)
         s.see("h", "no-help", selection_screen(ROMS, 0))
         took = s.quit_with(lambda: s.key("Escape"), "Escape after resizing")
-        step(f"at 60 x 40 it takes H; back at 740 x 756 the help shows; Escape ends in {took:.2f} s")
+        step(f"at 370 x 378 it shrinks; at 60 x 40 it takes H; back at 740 x 756 the help shows; Escape ends in {took:.2f} s")
     finally:
         s.close()
 
