@@ -192,7 +192,7 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     std::uint16_t address = cpu.PC;
     for (int k = 0; k < listingLines; ++k) {
         const int y = listingY + 8 * k;
-        std::snprintf(textBuffer, sizeof textBuffer, "%04X", address);
+        putHex(hexDigits, textBuffer, address, 4);
         const auto green = static_cast<std::uint8_t>(63 - k / 2);
         font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
         font->drawText(textBuffer, 4, listingAddressX, y);
