@@ -17,6 +17,7 @@ static_assert((SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_EVENT
 
 constexpr const char* hexTable = "0123456789ABCDEF";
 constexpr double frameSeconds = 1.0 / 60.0;
+constexpr double shortestDisplayFrame = 1.0 / 360.0; // no display refreshes faster
 
 } // namespace
 
@@ -42,6 +43,11 @@ bool App::init() {
     // The display comes up before the audio device: SDL reads its hint list from a newly
     // started audio thread without a lock, while creating a window and renderer adds to it.
     if (!screen.init()) return false;
+    // The software renderer may report vsync, but its present never waits for the display.
+    SDL_RendererInfo info;
+    presentWaits = SDL_GetRendererInfo(screen.renderer, &info) == 0 &&
+                   (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0 &&
+                   SDL_strcmp(info.name, "software") != 0;
     // The audio callback is the processor's clock and consumes the key batches; without a
     // device the debugger would freeze. The dummy driver keeps both going, silently; without
     // even that there is no running at all.
@@ -79,6 +85,13 @@ bool App::iterate() {
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
 
+    // Main-thread keys, taken at once so that a batch still waiting for the audio thread
+    // does not show them twice.
+    if (control.help) screen.helpShown = !screen.helpShown;
+    if (control.fullscreen) screen.toggleFullscreen();
+    control.help = control.fullscreen = false;
+    screen.fitToWindow();
+
     if (mode == modeDebugger && control.load) {
         control.running.store(false);
         browser.scan();
@@ -90,21 +103,33 @@ bool App::iterate() {
         // One consistent copy per frame; the audio thread is held off only for the copy and
         // the heat pass, never for the drawing.
         SDL_LockAudio();
-        snapshot.capture(cpu, audio.editCursor);
+        snapshot.capture(cpu, audio.editCursor, audio.speed);
         DebuggerScreen::lightAndAge(cpu, !control.running.load());
         SDL_UnlockAudio();
+        StatusLine& status = screen.status;
+        status.romName = browser.loadedFileName;
+        status.speed = snapshot.speed;
+        status.running = control.running.load();
         screen.drawFrame(snapshot.cpu, snapshot.editCursor);
+        screen.drawOverlays();
         SDL_RenderPresent(screen.renderer);
     } else if (mode == modeRomSelect) {
         browser.frame(*this);
     }
 
-    // Presenting may not wait for the display (no vsync, dummy or software drivers): then
-    // wait out the rest of a 1/60 s frame instead of spinning.
     const double elapsed = static_cast<double>(SDL_GetPerformanceCounter() - start) /
                            static_cast<double>(SDL_GetPerformanceFrequency());
-    if (elapsed < frameSeconds) SDL_Delay(static_cast<Uint32>((frameSeconds - elapsed) * 1000.0));
+    const double pad = framePadding(elapsed, presentWaits);
+    if (pad > 0) SDL_Delay(static_cast<Uint32>(pad * 1000.0));
     return keepRunning;
+}
+
+double App::framePadding(double elapsed, bool presentWaits) {
+    // A present that waits for the display paces the loop at the display's rate. One that
+    // does not (no vsync; dummy or software drivers), or that returned at once although it
+    // claims to wait (a hidden window), gets the rest of a 1/60 s frame, so as not to spin.
+    if (presentWaits && elapsed >= shortestDisplayFrame) return 0;
+    return elapsed < frameSeconds ? frameSeconds - elapsed : 0;
 }
 
 void App::teardown() {

@@ -25,7 +25,8 @@ struct App {
     Mc6802& cpu = board.cpu;
     AudioEngine audio;
     RomBrowser browser;
-    CpuSnapshot snapshot; // what the debugger screen draws from
+    CpuSnapshot snapshot;      // what the debugger screen draws from
+    bool presentWaits = false; // presenting waits for the display's refresh (vsync)
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,
@@ -35,6 +36,8 @@ struct App {
     void run();
     // One iteration of the main loop; false once the user asked to quit.
     bool iterate();
+    // Seconds to wait after an iteration that took elapsed seconds.
+    static double framePadding(double elapsed, bool presentWaits);
     // Releases everything in order: audio, memory, font, renderer, window, SDL.
     void teardown();
 };

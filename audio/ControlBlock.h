@@ -23,6 +23,10 @@ struct ControlBlock {
     std::int32_t adjust = 0;
     std::int32_t speedDelta = 0;
     std::atomic<bool> pending{false};
+    // Main-thread keys: set by Input::poll, consumed (and cleared) by the main loop right
+    // after the poll; the audio thread never reads them.
+    bool help = false;
+    bool fullscreen = false;
 
     // Resets every batch field to "no command"; running and pending are left alone.
     void clearBatch();

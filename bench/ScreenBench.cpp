@@ -49,6 +49,8 @@ void BM_DrawFrame(benchmark::State& state) {
         return;
     }
     BusyMachine m;
+    screen.status.romName = "a rather long sound program name.snd";
+    screen.status.running = true;
     for (auto _ : state) {
         screen.drawFrame(m.cpu, 5);
         SDL_RenderFlush(screen.renderer); // the software renderer copies the glyphs here

@@ -101,5 +101,6 @@ void RomBrowser::frame(App& app) {
         font.drawText(name.c_str(), SDL_strlen(name.c_str()), 0,
                       listTop + lineHeight * (i - firstShown));
     }
+    app.screen.drawOverlays();
     SDL_RenderPresent(app.screen.renderer);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the real program in a private X server (Xvfb):
-# docs/selection.png (the ROM selection screen) and docs/debugger.png (demo.snd running,
-# the edit cursor on PIA byte 0x0402). Uses the desktop-driving library in tools/desktop.
+# docs/selection.png (the ROM selection screen), docs/debugger.png (demo.snd running, the
+# edit cursor on PIA byte 0x0402, the status line top right) and docs/help.png (the key help
+# that H shows over the debugger). Uses the desktop-driving library in tools/desktop.
 #   tools/screenshots.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,10 +32,14 @@ try:
                    ("0", 100), ("2", 108)):
         desktop.see(key, f"cursor at {x}", lambda s: (s.cell(x, 160)[1] == CURSOR, None))
     desktop.sound_after("i", "the siren")
-    desktop.see(None, "siren running", lambda s: (s.registers() is not None, None)
+    desktop.see(None, "siren running", lambda s: (
+        s.registers() is not None and s.text(490, 0, 8) == "demo.snd", None)
                 ).img.save(f"{docs}/debugger.png")
+    desktop.see("h", "help", lambda s: (s.text(14, 286, 4) == "Keys", None)
+                ).img.save(f"{docs}/help.png")
+    desktop.see("h", "help closed", lambda s: (s.text(14, 286, 4) != "Keys", None))
     desktop.quit_with(lambda: desktop.key("Escape"), "Escape")
 finally:
     desktop.close()
-print("wrote", os.path.join(docs, "selection.png"), "and", os.path.join(docs, "debugger.png"))
+print("wrote", *(os.path.join(docs, f"{n}.png") for n in ("selection", "debugger", "help")))
 PY

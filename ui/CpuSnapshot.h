@@ -8,10 +8,12 @@
 // audio thread is held off, so that drawing never races with the running processor.
 struct CpuSnapshot : Board {
     std::int32_t editCursor = 0;
+    std::int32_t speed = 0; // cycles per sample
 
-    // Copies registers, memory, heat map and cursor from the live processor.
-    void capture(const Mc6802& live, std::int32_t liveEditCursor) {
+    // Copies registers, memory, heat map, cursor and speed from the live processor.
+    void capture(const Mc6802& live, std::int32_t liveEditCursor, std::int32_t liveSpeed = 0) {
         copyFrom(live);
         editCursor = liveEditCursor;
+        speed = liveSpeed;
     }
 };

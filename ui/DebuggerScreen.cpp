@@ -2,6 +2,7 @@
 
 #include "cpu/HeatMap.h"
 #include "cpu/Mc6802.h"
+#include "ui/HelpOverlay.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,7 @@ constexpr Colour cursorDigitColour{255, 255, 170};
 constexpr Colour cursorOtherColour{204, 153, 153};
 constexpr Colour white{255, 255, 255};
 constexpr Colour titleColour{255, 100, 100};
+constexpr Colour statusColour{170, 204, 255};
 
 constexpr int listingLines = 80;
 constexpr int listingY = 56;
@@ -94,7 +96,12 @@ bool DebuggerScreen::init() {
                      driver);
         return false;
     }
-    window = SDL_CreateWindow(windowTitle, 30, 30, windowWidth, windowHeight, 0);
+    SDL_Rect usable{0, 0, 0, 0};
+    const int scale =
+        SDL_GetDisplayUsableBounds(0, &usable) == 0 ? initialScale(usable.w, usable.h) : 1;
+    const int position = scale == 1 ? 30 : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+    window = SDL_CreateWindow(windowTitle, position, position, windowWidth * scale,
+                              windowHeight * scale, SDL_WINDOW_RESIZABLE);
     if (!window) {
         std::fprintf(stderr, "hummbox: cannot create the window: %s\n", SDL_GetError());
         return false;
@@ -102,6 +109,8 @@ bool DebuggerScreen::init() {
     // A frame is some 6,000 glyph copies: let SDL queue them up to the present even when a
     // render driver has been named (naming one turns queueing off by default).
     SDL_SetHintWithPriority(SDL_HINT_RENDER_BATCHING, "1", SDL_HINT_DEFAULT);
+    // Scaled 8-pixel text stays crisp only with nearest-neighbour sampling.
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_SCALE_QUALITY, "nearest", SDL_HINT_DEFAULT);
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     // Without a GPU driver there is no accelerated renderer; the software one still works.
     if (!renderer)
@@ -112,6 +121,9 @@ bool DebuggerScreen::init() {
         std::fprintf(stderr, "hummbox: cannot create a renderer: %s\n", SDL_GetError());
         return false;
     }
+    // The picture is always 740 x 756; SDL scales it to the window and centres it.
+    SDL_RenderSetLogicalSize(renderer, windowWidth, windowHeight);
+    fitToWindow();
     font = std::make_unique<BitmapFont>(renderer);
     if (!font->loadImage(fontFile))
         std::fprintf(stderr, "hummbox: cannot use %s (%s); the screens will show no text\n",
@@ -124,6 +136,28 @@ bool DebuggerScreen::init() {
     std::memcpy(registerSP, "SP: ____", sizeof registerSP);
     std::memcpy(registerCC, "CC: ______", sizeof registerCC);
     return true;
+}
+
+int DebuggerScreen::initialScale(int usableWidth, int usableHeight) {
+    return std::max(1, std::min(usableWidth / windowWidth, usableHeight / windowHeight));
+}
+
+void DebuggerScreen::fitToWindow() {
+    // Whole-number factors keep every text pixel square; in a window smaller than the
+    // picture SDL would keep 1x and show only the (mostly empty) middle, so shrink instead.
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(renderer, &width, &height);
+    const SDL_bool whole = width >= windowWidth && height >= windowHeight ? SDL_TRUE : SDL_FALSE;
+    if (SDL_RenderGetIntegerScale(renderer) != whole) SDL_RenderSetIntegerScale(renderer, whole);
+}
+
+void DebuggerScreen::drawOverlays() {
+    if (helpShown) HelpOverlay::draw(renderer, *font);
+}
+
+void DebuggerScreen::toggleFullscreen() {
+    const bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 void DebuggerScreen::draw(Mc6802& cpu, std::int32_t editCursor, bool stopped) {
@@ -158,7 +192,7 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     std::uint16_t address = cpu.PC;
     for (int k = 0; k < listingLines; ++k) {
         const int y = listingY + 8 * k;
-        std::snprintf(textBuffer, sizeof textBuffer, "%04X", address);
+        putHex(hexDigits, textBuffer, address, 4);
         const auto green = static_cast<std::uint8_t>(63 - k / 2);
         font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
         font->drawText(textBuffer, 4, listingAddressX, y);
@@ -174,6 +208,13 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     setColour(*font, titleColour);
     for (const FixedText& t : fixedTexts)
         font->drawText(t.text, t.x, t.y);
+
+    setColour(*font, statusColour);
+    char row[StatusLine::columns + 1];
+    for (int r = 0; r < StatusLine::rows; ++r) {
+        status.format(r, row);
+        font->drawText(row, StatusLine::columns, StatusLine::x, 8 * r);
+    }
 }
 
 void DebuggerScreen::lightAndAge(Mc6802& cpu, bool stopped) {

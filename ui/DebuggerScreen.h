@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/BitmapFont.h"
+#include "ui/StatusLine.h"
 
 #include <SDL.h>
 
@@ -29,8 +30,15 @@ struct DebuggerScreen {
     char registerPC[9]{};
     char registerSP[9]{};
     char registerCC[11]{};
+    StatusLine status; // filled by the App each frame, drawn by drawFrame
+    bool helpShown = false;
 
-    // Creates the window, the renderer (accelerated with vsync, else software) and the
+    // The window's scale when it opens: the largest whole number at which the picture fits
+    // the usable display area, at least 1.
+    static int initialScale(int usableWidth, int usableHeight);
+
+    // Creates the resizable window at initialScale, the renderer (accelerated with vsync,
+    // else software) scaling the picture by whole numbers, letterboxed, and the
     // font from font.bmp, and fills the register line templates. Returns false, with
     // SDL's error on stderr, when no window or renderer can be had; a font.bmp that cannot
     // be used is named on stderr, and the screens then show no text.
@@ -42,12 +50,18 @@ struct DebuggerScreen {
     static bool showsNothingUnasked(const char* driver, const char* requested);
 
     // One whole frame into the renderer (the caller presents): panels, registers,
-    // listing, fixed texts; then, if stopped, lights the instruction at PC in cpu's heat
-    // map, and ages every heat entry by one.
+    // listing, fixed texts, status line; then, if stopped, lights the instruction at PC in cpu's
+    // heat map, and ages every heat entry by one.
     void draw(Mc6802& cpu, std::int32_t editCursor, bool stopped);
 
     // The drawing half of draw: reads cpu, changes nothing of it.
     void drawFrame(const Mc6802& cpu, std::int32_t editCursor);
+    // Scales by whole numbers when the window holds the picture at 1x, else shrinks it;
+    // called before each frame, as the window may have been resized.
+    void fitToWindow();
+    // What lies over a screen, drawn last before presenting: the help, when shown.
+    void drawOverlays();
+    void toggleFullscreen();
     // The heat half of draw: lighting the instruction at PC when stopped, then ageing.
     static void lightAndAge(Mc6802& cpu, bool stopped);
 

@@ -6,6 +6,7 @@ import argparse, faulthandler, os, re, shutil, sys, time  # noqa: E401
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "desktop"))
+from Xlib import X  # noqa: E402
 from desktop import RATE, Desktop, Failure, expect, frequency, sounding_seconds, wait_until  # noqa
 
 ROMS = ["demo.snd", "tone.snd"]
@@ -164,6 +165,77 @@ def walkthrough(s):
     step(f"no audio device: a warning, keys and the processor work, Escape ends in {took:.2f} s")
 
 
+# --- The status line and the help box -------------------------------------------------------
+STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 286  # the help box's first line of text
+
+
+def help_box(shown=True):
+    rows = ((0, "Keys"), (2, "Key          Debugger"), (7, "P            run / stop"),
+            (19, "F11          fullscreen on / off"), (22, "H closes this help"))
+    check = all_of(*(shows(HELP_X, HELP_Y + 8 * n, text) for n, text in rows))
+    return check if shown else lambda shot: (not check(shot)[0], "the help box still shows")
+
+
+def status_and_help(s):
+    s.launch("help")
+    move_to(s, s.see(None, "help-selection", selection_screen(ROMS)), "tone.snd")
+    s.see("Return", "status-stopped", all_of(shows(490, 0, "tone.snd", STATUS), shows(
+        490, 8, "speed 19 (912 kHz) stopped", STATUS), shows(674, 16, "H - help", STATUS)))
+    s.key("p")
+    s.see("bracketright", "status-running", shows(490, 8, "speed 20 (960 kHz) running", STATUS))
+    step("the status line shows the ROM, 19 -> 912 kHz, stopped; P and ] make it 960 kHz running")
+    s.see("h", "help-over-debugger", all_of(help_box(), shows(0, 6, "MC6802 Memory", TITLE)))
+    s.see("bracketleft", "help-keys-work", all_of(help_box(), shows(490, 8, "speed 19", STATUS)))
+    s.see("h", "help-closed-debugger", all_of(help_box(False), shows(490, 0, "tone.snd", STATUS)))
+    took = s.quit_with(lambda: s.key("Escape"), "Escape")
+    step(f"H shows the key help, keys work under it ([), H hides it; Escape ends in {took:.2f} s")
+
+
+# --- A window that scales ---------------------------------------------------------------------
+def see_scaled(s, name, check, scale, origin=(0, 0), size=None):
+    """Like Desktop.see, for the picture drawn scale times at origin in a window of any size."""
+    from PIL import Image
+    from desktop import Shot
+    size = size or (740 * scale, 756 * scale)
+
+    def probe():
+        box = s.window.get_geometry()
+        if box.width < origin[0] + size[0] or box.height < origin[1] + size[1]:
+            return False, f"window {box.width}x{box.height}"
+        reply = s.window.get_image(*origin, *size, X.ZPixmap, 0xFFFFFFFF)
+        s.last = Image.frombytes("RGB", size, reply.data, "raw", "BGRX")
+        small = s.last.resize((size[0] // scale, size[1] // scale), Image.NEAREST)
+        ok, detail = check(Shot(small, s.glyphs))
+        return ok and s.last == small.resize(size, Image.NEAREST), detail
+    wait_until(probe, 15, name)
+    s.last.save(f"{s.out}/{name}.png")
+
+
+def scaling(binary, run_dir, out):
+    os.makedirs(out, exist_ok=True)
+    s = Desktop(binary, run_dir, out, screen="1600x1600")
+    try:
+        s.launch("scaled")
+        see_scaled(s, "opens-at-2x", selection_screen(ROMS, 0), 2)
+        s.window.configure(width=1000, height=800)
+        see_scaled(s, "letterboxed", selection_screen(ROMS, 0), 1, (130, 22))
+        step("on a 1600 x 1600 display it opens at 2x; at 1000 x 800 it is 1x, centred")
+        s.window.configure(width=370, height=378)
+        see_scaled(s, "shrunk", lambda shot: ((box := shot.img.getbbox()) is not None and
+                                              box[2] < 100 and box[1] < 4, f"lit in {box}"),
+                   1, size=(370, 378))  # the list at half size: 64 pixels wide, at the top
+        s.window.configure(width=60, height=40)
+        s.key("h")
+        time.sleep(0.3)
+        s.window.configure(width=740, height=756)
+        see_scaled(s, "back-to-1x", all_of(help_box(), selection_screen(ROMS, 0)), 1)
+        s.see("h", "no-help", selection_screen(ROMS, 0))
+        took = s.quit_with(lambda: s.key("Escape"), "Escape after resizing")
+        step(f"at 370 x 378 it shrinks; at 60 x 40 it takes H; back at 740 x 756 the help shows; Escape ends in {took:.2f} s")
+    finally:
+        s.close()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for name in ("--hummbox", "--run-dir", "--out"):
@@ -176,6 +248,8 @@ def main():
     print(f"e2e: on Xvfb {s.display_name}; screenshots and audio go to {s.out}", flush=True)
     try:
         walkthrough(s)
+        status_and_help(s)
+        scaling(args.hummbox, args.run_dir, os.path.join(os.path.abspath(args.out), "scaled"))
     except Failure as failure:
         print(f"e2e: FAILED: {failure}\ne2e: see {s.out} (last-seen.png: the last screenshot; "
               "*-audio.raw: the audio; *.log: what hummbox printed)", file=sys.stderr)

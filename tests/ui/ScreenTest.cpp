@@ -1,11 +1,15 @@
+#include "app/App.h"
 #include "tests/support/Machine.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/DebuggerScreen.h"
+#include "ui/HelpOverlay.h"
+#include "ui/StatusLine.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -174,4 +178,81 @@ TEST(NoDisplay, InvisibleDriversCountOnlyWhenNotAskedFor) {
         {"dummy", "DUMMY", false}, {"dummy", "dum", true},       {"dummy", "x11,dummy", false}};
     for (auto [driver, requested, refused] : cases)
         EXPECT_EQ(DebuggerScreen::showsNothingUnasked(driver, requested), refused) << driver;
+}
+
+// The status rows: the clock as cycles per sample at 48 kHz, names that do not fit keep
+// their start and their extension, the help hint stays at the end of its row.
+TEST(StatusLine, RowsFitTheirColumns) {
+    StatusLine s;
+    s.romName = "an_extremely_long_sound_program_name_v2.snd";
+    s.instructionSet = "an instruction set name too long to fit";
+    const std::tuple<std::int32_t, bool, int, const char*> cases[] = {
+        {19, false, 0, "an_extremely_long_s...me_v2.snd"},
+        {19, false, 1, "speed 19 (912 kHz) stopped     "},
+        {100, true, 1, "speed 100 (4800 kHz) running   "},
+        {1, true, 1, "speed 1 (48 kHz) running       "},
+        {19, true, 2, "an instructio...to fit H - help"},
+        {19, true, 3, "                               "}};
+    for (auto [speed, running, row, expected] : cases) {
+        s.speed = speed, s.running = running;
+        char out[StatusLine::columns + 1];
+        s.format(row, out);
+        EXPECT_STREQ(out, expected) << speed << " row " << row;
+    }
+}
+
+// The status line stands above the register panel; the help box only when shown, over the
+// middle, on any screen.
+TEST_F(Screen, StatusLineAndHelpAppearInTheirPlaces) {
+    screen.status.romName = "tone.snd";
+    screen.status.speed = 20;
+    draw();
+    const std::uint32_t status = rgb(170, 204, 255);
+    EXPECT_EQ(text(490, 0, 9, status), "tone.snd ");
+    EXPECT_EQ(text(490, 8, 31, status), "speed 20 (960 kHz) stopped     ");
+    EXPECT_EQ(text(490, 16, 31, status), "                       H - help");
+    EXPECT_EQ(text(490, 32, 30, rgb(255, 100, 100)), "                        MC6802");
+    const int x = HelpOverlay::textX, y = HelpOverlay::textY;
+    for (bool shown : {false, true, false}) {
+        screen.helpShown = shown;
+        screen.drawFrame(m.cpu, -1);
+        screen.drawOverlays();
+        SDL_RenderReadPixels(screen.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                             740 * 4);
+        EXPECT_EQ(text(x, y, 5, rgb(255, 100, 100)) == "Keys ", shown);
+        EXPECT_EQ(text(x, y + 8 * 7, 20, grey(255)) == "P            run / s", shown);
+    }
+}
+
+// The window opens at the largest whole-number scale that fits the usable display area.
+TEST(Scale, OpensAtTheLargestWholeNumberThatFits) {
+    const std::tuple<int, int, int> cases[] = {// usable width, height, scale
+                                               {1024, 768, 1},  {0, 0, 1},       {1480, 1512, 2},
+                                               {1479, 1600, 1}, {3840, 2160, 2}, {3840, 2268, 3}};
+    for (auto [width, height, scale] : cases)
+        EXPECT_EQ(DebuggerScreen::initialScale(width, height), scale) << width << "x" << height;
+}
+
+// An iteration is padded to 1/60 s unless presenting waited for the display; a present that
+// claims to wait but returned at once is padded too.
+TEST(FramePacing, PadsOnlyWhenPresentingDidNotWait) {
+    const std::tuple<double, bool, double> cases[] = {// elapsed, present waits, padding
+                                                      {0.005, false, 1 / 60.0 - 0.005},
+                                                      {0.020, false, 0},
+                                                      {0.007, true, 0},
+                                                      {0.001, true, 1 / 60.0 - 0.001}};
+    for (auto [elapsed, waits, pad] : cases)
+        EXPECT_NEAR(App::framePadding(elapsed, waits), pad, 1e-9) << elapsed << " " << waits;
+}
+
+// The help box and the README's key table list the same keys with the same words.
+TEST(HelpOverlay, AgreesWithTheReadmeKeyTable) {
+    const auto readme = std::filesystem::path(__FILE__).parent_path() / "../../README.md";
+    std::stringstream text;
+    text << std::ifstream(readme).rdbuf();
+    for (const HelpOverlay::Row& row : HelpOverlay::rows) {
+        const std::string line =
+            std::string("| ") + row.key + " | " + row.debugger + " | " + row.selection + " |";
+        EXPECT_NE(text.str().find(line), std::string::npos) << line;
+    }
 }

@@ -86,7 +86,8 @@ class Desktop:
     """An X server, a work directory with run_dir's font and ROMs, and one hummbox at a time
     in it, with env added to the caller's environment less its display and drivers."""
 
-    def __init__(self, binary, run_dir, out, roms=("demo.snd", "tone.snd"), **env):
+    def __init__(self, binary, run_dir, out, roms=("demo.snd", "tone.snd"), screen="1024x800",
+                 **env):
         self.binary, self.out, self.env = os.path.abspath(binary), out, env
         self.proc, self.last, self.shots = None, None, 0
         img = Image.open(os.path.join(run_dir, "font.bmp")).convert("L")  # 32 glyphs a row
@@ -98,7 +99,7 @@ class Desktop:
         for name in ("font.bmp",) + tuple(roms):
             shutil.copy(os.path.join(run_dir, name), self.workdir)
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", "1", "-screen", "0", "1024x800x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", "1", "-screen", "0", f"{screen}x24", "-nolisten", "tcp"],
             stdout=subprocess.PIPE, stderr=open(os.path.join(out, "xvfb.log"), "wb"))
         self.display_name = ":" + self.xvfb.stdout.readline().strip().decode()
         expect(self.display_name != ":", f"Xvfb did not start (see {out}/xvfb.log)")

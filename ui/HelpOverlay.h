@@ -1,0 +1,48 @@
+#pragma once
+
+#include <SDL.h>
+
+struct BitmapFont;
+
+// Every key and what it does on each screen, drawn in a framed box over the middle of the
+// picture. H shows and hides it; while it is shown every other key keeps its effect.
+struct HelpOverlay {
+    struct Row {
+        const char* key;
+        const char* debugger;
+        const char* selection;
+    };
+    static constexpr Row rows[] = {
+        {"Up / Down", "edit cursor one row up / down", "previous / next file"},
+        {"Left / Right", "edit cursor one nibble left / right", ""},
+        {"Return", "", "load the highlighted file"},
+        {"P", "run / stop", "run / stop, kept for the load"},
+        {"Space", "stop if running, then step one instruction", "stops"},
+        {"I", "raise an interrupt request", ""},
+        {"R", "reset the processor", ""},
+        {"L", "stop, rescan the directory, back to the list", ""},
+        {"0-9, A-F", "write the digit into the nibble at the cursor", ""},
+        {"- / =", "decrement / increment the byte at the cursor", ""},
+        {"Tab", "switch the edit cursor between RAM and PIA", ""},
+        {"[ / ]", "one cycle per sample fewer / more (1 to 100)", ""},
+        {"V", "start / stop recording the audio to a WAV file", ""},
+        {"X", "switch the instruction set", ""},
+        {"H", "show / hide this help", "show / hide this help"},
+        {"F11", "fullscreen on / off", "fullscreen on / off"},
+        {"Escape", "quit", "quit"},
+    };
+    static constexpr int keyColumns = 13;
+    static constexpr int debuggerColumns = 47;
+    static constexpr int selectionColumns = 29;
+    static constexpr int lineColumns = keyColumns + debuggerColumns + selectionColumns;
+    static constexpr int rowCount = static_cast<int>(sizeof rows / sizeof rows[0]);
+    // Title, blank, column heads, rule, the rows, blank, closing hint.
+    static constexpr int lineCount = rowCount + 6;
+    static constexpr int textX = (740 - 8 * lineColumns) / 2;
+    static constexpr int textY = (756 - 8 * lineCount) / 2;
+
+    // Line `line` of the box as lineColumns characters, blank-padded.
+    static void format(int line, char (&out)[lineColumns + 1]);
+    // Draws the box; the renderer's draw colour is left as it was.
+    static void draw(SDL_Renderer* renderer, BitmapFont& font);
+};
