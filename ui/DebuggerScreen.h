@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 struct Mc6802;
 
@@ -20,6 +22,7 @@ struct DebuggerScreen {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::unique_ptr<BitmapFont> font;
+    std::vector<std::string> fontPaths{"font.bmp"}; // tried in order; the App adds places
     const char* hexDigits = nullptr; // "0123456789ABCDEF", set by the App's construction
     char textBuffer[80]{};
     // Register line templates, filled by init; drawing writes the values over the underscores.
@@ -31,9 +34,9 @@ struct DebuggerScreen {
     char registerCC[11]{};
 
     // Creates the window, the renderer (accelerated with vsync, else software) and the
-    // font from font.bmp, and fills the register line templates. Returns false, with
-    // SDL's error on stderr, when no window or renderer can be had; a font.bmp that cannot
-    // be used is named on stderr, and the screens then show no text.
+    // font from the first of fontPaths that loads, and fills the register line templates. Returns
+    // false, with SDL's error on stderr, when no window or renderer can be had; without a usable
+    // font every place tried is named on stderr, and the screens then show no text.
     bool init();
 
     // True when SDL fell back to a video driver that shows nothing ("offscreen" or
