@@ -29,14 +29,17 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0")
-if(HUMMBOX_BUILD_TOOLS)
-    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libsndfile1")
-endif()
-# Adds the versions of the libraries the programs were linked against (dpkg-shlibdeps).
+set(CPACK_STRIP_FILES ON)
+# dpkg-shlibdeps names the packages of the libraries the programs link against, with their
+# least versions (libsdl2-2.0-0, libsndfile1, libc6, ...); without it, name them by hand.
 find_program(HUMMBOX_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(HUMMBOX_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0, libstdc++6")
+    if(HUMMBOX_BUILD_TOOLS)
+        string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libsndfile1")
+    endif()
 endif()
 include(CPack)
 

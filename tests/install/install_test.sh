@@ -15,6 +15,8 @@ for f in bin/hummbox bin/hummbox-render share/hummbox/font.bmp share/hummbox/dem
          share/hummbox/tone.snd share/applications/hummbox.desktop; do
     [ -f "$prefix/$f" ] || fail "$f not installed"
 done
+! command -v desktop-file-validate >/dev/null ||
+    desktop-file-validate "$prefix/share/applications/hummbox.desktop" || fail "desktop entry"
 mkdir "$tmp/elsewhere" && cd "$tmp/elsewhere"
 
 "$prefix/bin/hummbox-render" -q -s 1 -o chime.wav "$prefix/share/hummbox/demo.snd"
