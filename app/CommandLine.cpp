@@ -76,7 +76,7 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
             } else if (arg == "--cpu" || arg.starts_with("--cpu=")) {
                 std::string_view set;
                 if (arg == "--cpu") {
-                    if (++i == argc) return fail("--cpu needs a value: board or complete");
+                    if (++i == argc) return fail("--cpu: needs a value, board or complete");
                     set = argv[i];
                 } else {
                     set = arg.substr(6);
@@ -88,12 +88,11 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
                 else
                     return fail(std::string(argv[i]) + ": --cpu takes board or complete");
             } else {
-                return fail("unknown option '" + std::string(arg) + "' (try --help)");
+                return fail(std::string(arg) + ": unknown option (try --help)");
             }
             continue;
         }
-        if (havePath)
-            return fail("one image or directory only, but also got '" + std::string(arg) + "'");
+        if (havePath) return fail(std::string(arg) + ": one image or directory only");
         havePath = true;
         const std::string why = usePath(std::filesystem::path(arg), result.options);
         if (!why.empty()) return fail(std::string(arg) + ": " + why);

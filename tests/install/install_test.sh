@@ -1,20 +1,16 @@
 #!/bin/sh
-# Installs the build in $1 into a temporary prefix and runs the installed programs from
-# another directory: hummbox-render renders an installed demo ROM, and hummbox, started on
-# it without a display of its own, finds the installed font (and names where it looked once
-# the font is gone).
+# Installs the build in $1 into a temporary prefix; from elsewhere, the installed
+# hummbox-render renders an installed demo ROM and hummbox, started on it (no display
+# needed), finds the installed font, or names where it looked once the font is gone.
 set -eu
-build=$1
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/hummbox install XXXXXX") # a space in every path
 trap 'rm -rf "$tmp"' EXIT
 prefix="$tmp/pre fix"
 fail() { echo "install test: $*" >&2; exit 1; }
 
-cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/hummbox bin/hummbox-render share/hummbox/font.bmp share/hummbox/demo.snd \
-         share/hummbox/tone.snd share/applications/hummbox.desktop; do
-    [ -f "$prefix/$f" ] || fail "$f not installed"
-done
+cmake --install "$1" --prefix "$prefix" >/dev/null
+for f in bin/hummbox bin/hummbox-render share/hummbox/tone.snd share/applications/hummbox.desktop; do
+    [ -f "$prefix/$f" ] || fail "$f not installed"; done
 ! command -v desktop-file-validate >/dev/null ||
     desktop-file-validate "$prefix/share/applications/hummbox.desktop" || fail "desktop entry"
 mkdir "$tmp/elsewhere" && cd "$tmp/elsewhere"
@@ -22,8 +18,6 @@ mkdir "$tmp/elsewhere" && cd "$tmp/elsewhere"
 "$prefix/bin/hummbox-render" -q -s 1 -o chime.wav "$prefix/share/hummbox/demo.snd"
 sound=$(tail -c +45 chime.wav | tr -d '\000' | wc -c)
 [ "$sound" -gt 1000 ] || fail "the rendered chime is silent ($sound non-zero bytes)"
-
-"$prefix/bin/hummbox" --version | grep -q '^hummbox [0-9]' || fail "--version"
 
 # SDL turns the SIGTERM from timeout into a quit: status 0 after a normal run.
 run() {
