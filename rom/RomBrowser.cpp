@@ -54,8 +54,8 @@ bool RomBrowser::readImage(const std::filesystem::path& path, Image& image) {
     }
     SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
     if (stream == nullptr) return false;
-    // SDL_RWread gives 0 both at the end of the file and on an error; the error text tells
-    // them apart.
+    // SDL_RWread gives 0 both at the end of the file and on an error (a directory opens
+    // fine on Linux and only fails to read); the error text tells them apart.
     SDL_ClearError();
     while (image.length < image.bytes.size()) {
         const std::size_t got = SDL_RWread(stream, image.bytes.data() + image.length, 1,
