@@ -2,8 +2,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,6 +20,23 @@ static_assert((SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_EVENT
 constexpr const char* hexTable = "0123456789ABCDEF";
 constexpr double frameSeconds = 1.0 / 60.0;
 constexpr double shortestDisplayFrame = 1.0 / 360.0; // no display refreshes faster
+
+#ifndef HUMMBOX_DATA_DIR
+#define HUMMBOX_DATA_DIR "/usr/local/share/hummbox"
+#endif
+
+// Where font.bmp may be: the working directory, beside the executable, in the data
+// directory of an installation wherever its prefix now is, and where it was installed to.
+std::vector<std::string> fontPlaces() {
+    std::vector<std::string> places{"font.bmp"};
+    if (char* base = SDL_GetBasePath()) {
+        places.push_back(std::string(base) + "font.bmp");
+        places.push_back(std::string(base) + "../share/hummbox/font.bmp");
+        SDL_free(base);
+    }
+    places.push_back(HUMMBOX_DATA_DIR "/font.bmp");
+    return places;
+}
 
 } // namespace
 
@@ -42,6 +61,7 @@ bool App::init() {
 
     // The display comes up before the audio device: SDL reads its hint list from a newly
     // started audio thread without a lock, while creating a window and renderer adds to it.
+    screen.fontPaths = fontPlaces();
     if (!screen.init()) return false;
     // The software renderer may report vsync, but its present never waits for the display.
     SDL_RendererInfo info;
@@ -67,12 +87,18 @@ bool App::init() {
                      reason.c_str());
     }
 
+    browser.directory = options.directory;
     browser.scan();
+    // Started with an image: highlight it, as if it had been picked; run loads it.
+    const auto named = std::find(browser.fileNames.begin(), browser.fileNames.end(), options.image);
+    if (!options.image.empty() && named != browser.fileNames.end())
+        browser.selectedIndex = static_cast<std::int32_t>(named - browser.fileNames.begin());
     return true;
 }
 
 void App::run() {
     mode = modeRomSelect;
+    if (!options.image.empty()) browser.loadImage(*this, options.image);
     while (iterate()) {
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandLine.h"
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "audio/Input.h"
@@ -27,6 +28,7 @@ struct App {
     RomBrowser browser;
     CpuSnapshot snapshot;      // what the debugger screen draws from
     bool presentWaits = false; // presenting waits for the display's refresh (vsync)
+    Options options;           // from the command line, set before init
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,

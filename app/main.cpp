@@ -1,9 +1,18 @@
 #include "app/App.h"
+#include "app/CommandLine.h"
 
 #include <SDL.h> // SDL's own entry glue wraps main where the platform needs it
 
-int main(int, char**) {
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    const CommandLine commandLine = CommandLine::parse(argc, argv);
+    if (commandLine.exitStatus != CommandLine::run) {
+        std::fputs(commandLine.message.c_str(), commandLine.exitStatus == 0 ? stdout : stderr);
+        return commandLine.exitStatus;
+    }
     App app;
+    app.options = commandLine.options;
     if (!app.init()) {
         app.teardown();
         return 1;

@@ -5,7 +5,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -31,9 +30,10 @@ void RomBrowser::scan() {
     fileNames.clear();
 
     std::error_code ec;
-    const std::filesystem::path directory = std::filesystem::absolute(".", ec);
+    const std::filesystem::path listed =
+        std::filesystem::absolute(directory.empty() ? "." : directory, ec);
     if (ec) return;
-    std::filesystem::directory_iterator it(directory, ec);
+    std::filesystem::directory_iterator it(listed, ec);
     // A listing that cannot be opened leaves the list empty; one that fails part-way keeps
     // what it found so far.
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
@@ -42,32 +42,39 @@ void RomBrowser::scan() {
     }
 }
 
-void RomBrowser::loadImage(App& app, const std::string& name) {
-    std::array<std::uint8_t, Mc6802::romSize> image;
-    std::size_t length = 0;
-
+bool RomBrowser::readImage(const std::filesystem::path& path, Image& image) {
+    static_assert(sizeof image.bytes == Mc6802::romSize);
+    image.length = 0;
     // Only regular files (or links to them) are images: opening a FIFO would block until
     // something wrote to it, and a device may never end.
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(name, ec)) return;
-
-    SDL_RWops* stream = SDL_RWFromFile(name.c_str(), "rb");
-    if (stream == nullptr) return;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        SDL_SetError("not a regular file");
+        return false;
+    }
+    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
+    if (stream == nullptr) return false;
     // SDL_RWread gives 0 both at the end of the file and on an error (a directory opens
     // fine on Linux and only fails to read); the error text tells them apart.
     SDL_ClearError();
-    while (length < image.size()) {
-        const std::size_t got = SDL_RWread(stream, image.data() + length, 1, image.size() - length);
+    while (image.length < image.bytes.size()) {
+        const std::size_t got = SDL_RWread(stream, image.bytes.data() + image.length, 1,
+                                           image.bytes.size() - image.length);
         if (got == 0) break;
-        length += got;
+        image.length += got;
     }
     const bool failed = SDL_GetError()[0] != '\0';
     SDL_RWclose(stream);
-    if (failed) return;
+    return !failed;
+}
+
+void RomBrowser::loadImage(App& app, const std::string& name) {
+    Image image;
+    if (!readImage(directory / name, image)) return;
 
     // Audio output is paused here, so the audio thread is not running the processor.
     loadedFileName = name;
-    std::memcpy(app.cpu.memory + Mc6802::romBase, image.data(), length);
+    std::memcpy(app.cpu.memory + Mc6802::romBase, image.bytes.data(), image.length);
     app.cpu.reset();
     app.mode = App::modeDebugger;
     SDL_PauseAudio(0);

@@ -27,7 +27,6 @@ constexpr int listingAddressX = 590;
 constexpr int listingTextX = 638;
 constexpr int listingTextLength = 11;
 constexpr int registerPanelX = 490;
-constexpr const char* fontFile = "font.bmp"; // in the working directory
 
 struct FixedText {
     int x, y;
@@ -125,9 +124,14 @@ bool DebuggerScreen::init() {
     SDL_RenderSetLogicalSize(renderer, windowWidth, windowHeight);
     fitToWindow();
     font = std::make_unique<BitmapFont>(renderer);
-    if (!font->loadImage(fontFile))
-        std::fprintf(stderr, "hummbox: cannot use %s (%s); the screens will show no text\n",
-                     fontFile, SDL_GetError());
+    std::string tried;
+    for (const std::string& path : fontPaths) {
+        if (font->loadImage(path.c_str())) break;
+        tried += (tried.empty() ? "" : ", ") + path + " (" + SDL_GetError() + ")";
+    }
+    if (!font->texture)
+        std::fprintf(stderr, "hummbox: cannot use a font: %s; the screens will show no text\n",
+                     tried.c_str());
 
     std::memcpy(registerA, " A: __", sizeof registerA);
     std::memcpy(registerB, " B: __", sizeof registerB);

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 struct Mc6802;
 
@@ -21,6 +23,7 @@ struct DebuggerScreen {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::unique_ptr<BitmapFont> font;
+    std::vector<std::string> fontPaths{"font.bmp"}; // tried in order; the App adds places
     const char* hexDigits = nullptr; // "0123456789ABCDEF", set by the App's construction
     char textBuffer[80]{};
     // Register line templates, filled by init; drawing writes the values over the underscores.
@@ -38,10 +41,10 @@ struct DebuggerScreen {
     static int initialScale(int usableWidth, int usableHeight);
 
     // Creates the resizable window at initialScale, the renderer (accelerated with vsync,
-    // else software) scaling the picture by whole numbers, letterboxed, and the
-    // font from font.bmp, and fills the register line templates. Returns false, with
-    // SDL's error on stderr, when no window or renderer can be had; a font.bmp that cannot
-    // be used is named on stderr, and the screens then show no text.
+    // else software) scaling the picture by whole numbers, letterboxed, and the font from
+    // the first of fontPaths that loads, and fills the register line templates. Returns
+    // false, with SDL's error on stderr, when no window or renderer can be had; without a
+    // usable font every place tried is named on stderr, and the screens then show no text.
     bool init();
 
     // True when SDL fell back to a video driver that shows nothing ("offscreen" or

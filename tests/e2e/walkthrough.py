@@ -236,6 +236,23 @@ def scaling(binary, run_dir, out):
         s.close()
 
 
+def command_line(s):
+    """Started with an image elsewhere (a space, non-ASCII bytes, a leading dash): the debugger
+    at once, stopped, with that image; L lists its directory, the image lit."""
+    tone, other = Path(s.workdir, "tone.snd").read_bytes(), Path(s.workdir, "other dir \u00e9")
+    other.mkdir()
+    for name in ("-tone \u00e9.snd", "demo.snd"):
+        shutil.copy(Path(s.workdir, name[-8:] if name[0] == "d" else "tone.snd"), other / name)
+    s.launch("cmdline", args=["--", str(other / "-tone \u00e9.snd")])
+    s.see(None, "cmdline-debugger", debugger_screen(tone, int.from_bytes(tone[-2:], "big")))
+    silent_from(s, 0, "audio of a ROM loaded from the command line, before P")
+    # The two bytes of the accent have no glyph: two blank cells. The image is highlighted.
+    names, lit = s.see("l", "cmdline-list", selection_screen(["-tone   .snd", "demo.snd"])).selection()
+    expect(names[lit] == "-tone   .snd", f"after L the highlight is on {names[lit]!r}, not the image")
+    s.quit_with(lambda: s.key("Escape"), "Escape after a start with an image")
+    step(f"hummbox -- '{other.name}/-tone \u00e9.snd': debugger, stopped; L lists its directory")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for name in ("--hummbox", "--run-dir", "--out"):
@@ -250,6 +267,7 @@ def main():
         walkthrough(s)
         status_and_help(s)
         scaling(args.hummbox, args.run_dir, os.path.join(os.path.abspath(args.out), "scaled"))
+        command_line(s)
     except Failure as failure:
         print(f"e2e: FAILED: {failure}\ne2e: see {s.out} (last-seen.png: the last screenshot; "
               "*-audio.raw: the audio; *.log: what hummbox printed)", file=sys.stderr)

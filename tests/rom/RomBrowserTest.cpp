@@ -41,6 +41,19 @@ TEST_F(RomBrowserApp, ScanListsTheNamesEndingInLowerCaseSndInListingOrder) {
     EXPECT_EQ(app.browser.selectedIndex, 7);
 }
 
+// Given a directory, the browser lists and loads there, not in the working directory.
+TEST_F(RomBrowserApp, ListsAndLoadsInTheDirectoryItIsGiven) {
+    std::filesystem::create_directories("a d\xc3\xaer/deep.snd");
+    for (const char* name : {"here.snd", "a d\xc3\xaer/there.snd", "a d\xc3\xaer/deep.snd/x.snd"})
+        ScratchDir::write(name, std::vector<unsigned char>(2048, name[0]));
+    app.browser.directory = "a d\xc3\xaer";
+    app.browser.scan();
+    EXPECT_EQ(std::set(app.browser.fileNames.begin(), app.browser.fileNames.end()),
+              std::set<std::string>({"there.snd", "deep.snd"}));
+    app.browser.loadImage(app, "there.snd"); // the processor stays stopped
+    EXPECT_EQ(std::tuple(app.mode, app.cpu.PC), std::tuple(App::modeDebugger, 0x6161));
+}
+
 // From "base.snd" loaded and the state disturbed, a load copies the file's first 2048 bytes
 // (or fewer) into the PROM, keeps 0x0500..0xF7FF, resets, shows the debugger and resumes
 // audio; a name that cannot be opened or read (length -1) changes nothing. Byte k of a file

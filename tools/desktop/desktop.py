@@ -105,8 +105,8 @@ class Desktop:
         expect(self.display_name != ":", f"Xvfb did not start (see {out}/xvfb.log)")
         self.x = display.Display(self.display_name)
 
-    def launch(self, name, show=True, **env):
-        """Starts hummbox, its output in out/name.log, its audio in out/name-audio.raw."""
+    def launch(self, name, show=True, args=(), **env):
+        """Starts hummbox with args, its output in out/name.log, its audio in out/name-audio.raw."""
         self.audio, self.log = f"{self.out}/{name}-audio.raw", f"{self.out}/{name}.log"
         keep = {k: v for k, v in os.environ.items() if k not in (
             "DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
@@ -116,7 +116,7 @@ class Desktop:
         env = keep | shown | {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio,
                               "SDL_NO_SIGNAL_HANDLERS": "1"} | self.env | env
         with open(self.log, "wb") as log:
-            self.proc = subprocess.Popen([self.binary], cwd=self.workdir, env=env, stdout=log,
+            self.proc = subprocess.Popen([self.binary, *args], cwd=self.workdir, env=env, stdout=log,
                                          stderr=log, stdin=subprocess.DEVNULL)
         if show:
             self.attach()

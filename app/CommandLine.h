@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// What the command line asks of a run: which instruction set the processor has, and where
+// the selection screen lists from and which image, if any, is loaded at once.
+struct Options {
+    enum class InstructionSet { board, complete };
+    InstructionSet cpu = InstructionSet::board;
+    std::filesystem::path directory; // listed and loaded from; empty: the working directory
+    std::string image;               // a name in directory loaded at start; empty: none
+};
+
+// hummbox [--cpu board|complete] [IMAGE | DIRECTORY]. Paths are checked here, before any
+// window opens: a run either gets usable options, or ends at once with exitStatus and a
+// message (usage and version on stdout with 0, one line naming the fault on stderr with 2).
+struct CommandLine {
+    static constexpr int run = -1;
+    Options options;
+    int exitStatus = run;
+    std::string message;
+
+    static CommandLine parse(int argc, const char* const* argv);
+};

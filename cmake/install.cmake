@@ -1,0 +1,55 @@
+# Installation in the Debian layout, and the .deb: `cmake --install build --prefix P` puts the
+# programs in P/bin, the font and the demo ROMs in P/share/hummbox and the desktop entry in
+# P/share/applications; `cpack -G DEB` in the build directory packs the same into a .deb.
+include(GNUInstallDirs)
+
+set(HUMMBOX_VERSION 0.2.0)
+set(HUMMBOX_DATA_DIR ${CMAKE_INSTALL_FULL_DATADIR}/hummbox)
+# The program looks for its font in the working directory, beside itself, in
+# ../share/hummbox beside itself (any prefix), and last in the data directory named here.
+set_property(SOURCE app/App.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+    "HUMMBOX_DATA_DIR=\"${HUMMBOX_DATA_DIR}\"")
+set_property(SOURCE app/CommandLine.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+    "HUMMBOX_VERSION=\"${HUMMBOX_VERSION}\"")
+
+install(TARGETS hummbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${HUMMBOX_FONT_BMP} DESTINATION ${CMAKE_INSTALL_DATADIR}/hummbox)
+install(FILES ${CMAKE_SOURCE_DIR}/tools/hummbox.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+if(HUMMBOX_BUILD_TOOLS)
+    install(TARGETS hummbox-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${HUMMBOX_ROM_IMAGES} DESTINATION ${CMAKE_INSTALL_DATADIR}/hummbox)
+endif()
+
+set(CPACK_PACKAGE_NAME hummbox)
+set(CPACK_PACKAGE_VERSION ${HUMMBOX_VERSION})
+set(CPACK_PACKAGE_CONTACT "hummbox developers <hummbox@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "emulator of an arcade sound board (MC6802, MC6821 DAC) with a debugger")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+# dpkg-shlibdeps names the packages of the libraries the programs link against, with their
+# least versions (libsdl2-2.0-0, libsndfile1, libc6, ...); without it, name them by hand.
+find_program(HUMMBOX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(HUMMBOX_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0, libstdc++6")
+    if(HUMMBOX_BUILD_TOOLS)
+        string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libsndfile1")
+    endif()
+endif()
+include(CPack)
+
+if(HUMMBOX_BUILD_TESTS)
+    add_test(NAME install_runs_from_anywhere
+        COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/install_test.sh ${CMAKE_BINARY_DIR})
+    set_tests_properties(install_runs_from_anywhere PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
+    # As for the walk-through: SDL's loaded drivers keep memory until exit.
+    if(HUMMBOX_SANITIZE)
+        set_tests_properties(install_runs_from_anywhere PROPERTIES ENVIRONMENT
+            "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
+    endif()
+endif()
