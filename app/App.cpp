@@ -38,6 +38,7 @@ bool App::init() {
     audio.cpu = &cpu;
     audio.control = &control;
     audio.editCursor = 0;
+    recorder.engine = &audio;
 
     // The display comes up before the audio device: SDL reads its hint list from a newly
     // started audio thread without a lock, while creating a window and renderer adds to it.
@@ -78,6 +79,11 @@ bool App::iterate() {
     // In the debugger a new batch is collected only once the audio thread took the last.
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
+    if (control.record) { // consumed here, so that a batch still pending does not toggle twice
+        control.record = false;
+        recorder.toggle();
+    }
+    recorder.service();
 
     if (mode == modeDebugger && control.load) {
         control.running.store(false);
@@ -110,6 +116,7 @@ bool App::iterate() {
 void App::teardown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();
+    recorder.stop(); // the callback is gone: what it pushed is written and the file closed
     audio.timing.reportIfAsked(); // soak runs: did the callback keep up?
     board.release();
     screen.destroy(); // font texture and font, renderer, window

@@ -3,6 +3,7 @@
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "audio/Input.h"
+#include "audio/Recorder.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 #include "rom/RomBrowser.h"
@@ -26,6 +27,7 @@ struct App {
     AudioEngine audio;
     RomBrowser browser;
     CpuSnapshot snapshot; // what the debugger screen draws from
+    Recorder recorder;    // V: the audio output into numbered WAV files
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,
