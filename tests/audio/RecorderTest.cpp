@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -96,6 +97,11 @@ TEST(Recorder, TakesTheFirstFreeNumberAndHoldsWhatTheCallbackOutput) {
     for (int i = 0; i < 400 && rig.recorder.framesWritten() < expected.size(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(Rig::read("hummbox-003.wav"), expected);
+    std::uint32_t riffSize = 0; // what stricter readers go by
+    std::ifstream("hummbox-003.wav", std::ios::binary)
+        .seekg(4)
+        .read(reinterpret_cast<char*>(&riffSize), 4);
+    EXPECT_EQ(riffSize + 8, std::filesystem::file_size("hummbox-003.wav"));
     rig.recorder.stop();
     rig.play(50);
     EXPECT_EQ(rig.recorder.statusText(), "saved hummbox-003.wav 0.9 s");
