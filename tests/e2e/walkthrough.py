@@ -167,19 +167,13 @@ def walkthrough(s):
 
 def read_recording(path):
     """(rate, channels, float samples) of a 32-bit float WAV whose sizes match the file."""
-    data, chunks = Path(path).read_bytes(), {}
-    expect(data[:4] == b"RIFF" and int.from_bytes(data[4:8], "little") + 8 == len(data),
-           f"{path}: not a finished RIFF file of {len(data)} bytes")
-    at = 12
-    while at + 8 <= len(data):
-        size = int.from_bytes(data[at + 4:at + 8], "little")
-        chunks[data[at:at + 4]] = data[at + 8:at + 8 + size]
-        at += 8 + size + (size & 1)
-    fmt = chunks.get(b"fmt ", bytes(16))
-    expect(int.from_bytes(fmt[:2], "little") in (3, 0xFFFE) and fmt[14:16] == b"\x20\x00",
-           f"{path}: not 32-bit float")
-    return (int.from_bytes(fmt[4:8], "little"), int.from_bytes(fmt[2:4], "little"),
-            array.array("f", chunks.get(b"data", b"")))
+    data = Path(path).read_bytes()
+    fmt, at = data.find(b"fmt ") + 8, data.find(b"data") + 8
+    expect(data[:4] == b"RIFF" and int.from_bytes(data[4:8], "little") + 8 == len(data) and
+           data[fmt:fmt + 2] in (b"\x03\x00", b"\xfe\xff") and data[fmt + 14:fmt + 16] == b" \x00",
+           f"{path}: not a finished 32-bit float WAV file of {len(data)} bytes")
+    return (int.from_bytes(data[fmt + 4:fmt + 8], "little"), data[fmt + 2],
+            array.array("f", data[at:at + int.from_bytes(data[at - 4:at], "little")]))
 
 
 def record_what_plays(s):
