@@ -58,6 +58,7 @@ bool App::init() {
     audio.cpu = &cpu;
     audio.control = &control;
     audio.editCursor = 0;
+    recorder.engine = &audio;
 
     // The display comes up before the audio device: SDL reads its hint list from a newly
     // started audio thread without a lock, while creating a window and renderer adds to it.
@@ -110,12 +111,13 @@ bool App::iterate() {
     // In the debugger a new batch is collected only once the audio thread took the last.
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
-
     // Main-thread keys, taken at once so that a batch still waiting for the audio thread
-    // does not show them twice.
+    // does not act on them twice.
+    if (control.record) recorder.toggle();
     if (control.help) screen.helpShown = !screen.helpShown;
     if (control.fullscreen) screen.toggleFullscreen();
-    control.help = control.fullscreen = false;
+    control.record = control.help = control.fullscreen = false;
+    recorder.service();
     screen.fitToWindow();
 
     if (mode == modeDebugger && control.load) {
@@ -136,6 +138,7 @@ bool App::iterate() {
         status.romName = browser.loadedFileName;
         status.speed = snapshot.speed;
         status.running = control.running.load();
+        status.recording = recorder.statusText();
         screen.drawFrame(snapshot.cpu, snapshot.editCursor);
         screen.drawOverlays();
         SDL_RenderPresent(screen.renderer);
@@ -161,6 +164,7 @@ double App::framePadding(double elapsed, bool presentWaits) {
 void App::teardown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();
+    recorder.stop(); // the callback is gone: what it pushed is written and the file closed
     audio.timing.reportIfAsked(); // soak runs: did the callback keep up?
     board.release();
     screen.destroy(); // font texture and font, renderer, window

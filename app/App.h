@@ -4,6 +4,7 @@
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "audio/Input.h"
+#include "audio/Recorder.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 #include "rom/RomBrowser.h"
@@ -29,6 +30,7 @@ struct App {
     CpuSnapshot snapshot;      // what the debugger screen draws from
     bool presentWaits = false; // presenting waits for the display's refresh (vsync)
     Options options;           // from the command line, set before init
+    Recorder recorder;         // V: the audio output into numbered WAV files
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,

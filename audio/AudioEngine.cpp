@@ -1,6 +1,7 @@
 #include "audio/AudioEngine.h"
 
 #include "audio/ControlBlock.h"
+#include "audio/SampleRing.h"
 #include "cpu/Mc6802.h"
 
 #include <cstring>
@@ -70,8 +71,10 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
         control.pending.store(false, std::memory_order_release);
     }
 
+    SampleRing* const tap = engine.recordTap.load(std::memory_order_acquire);
     if (!control.running.load(std::memory_order_relaxed)) {
         std::memset(stream, 0, bytes);
+        if (tap != nullptr) tap->pushSilence(n);
         return;
     }
 
@@ -89,6 +92,7 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
     }
     engine.sampleCount += n;
     engine.clockCycles = target;
+    if (tap != nullptr) tap->push(stream, n);
     // A length that is not a whole number of samples leaves a few bytes that carry no sample.
     std::memset(out, 0, bytes - n * sizeof(float));
 }

@@ -4,8 +4,10 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdint>
 
+class SampleRing;
 struct Mc6802;
 struct ControlBlock;
 
@@ -32,6 +34,9 @@ struct AudioEngine {
     // so that a speed change applies from the next sample on, whatever the run time.
     std::uint64_t clockCycles = 0;
     AudioTiming timing; // how long the callback takes; kept only when asked for
+    // While set, the callback also pushes every sample it outputs (silence included) here.
+    // Set and cleared by the main thread (the Recorder).
+    std::atomic<SampleRing*> recordTap{nullptr};
 
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();

@@ -1,10 +1,17 @@
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
+#include "audio/Recorder.h"
+#include "audio/SampleRing.h"
 #include "tests/support/Machine.h"
 
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -67,11 +74,18 @@ void audioCallbackOneBuffer(benchmark::State& state) {
     engine.speed = static_cast<std::int32_t>(state.range(0));
     engine.clockCycles = m.cpu.cycleCount; // the clock where the processor stands
     control.running = true;
+    // Recording: the callback also pushes into a ring, which is drained after every buffer
+    // (the drain's copy counts in the time).
+    SampleRing ring(Recorder::ringSamples);
+    std::vector<float> drained(AudioEngine::bufferFrames);
+    const bool recording = state.range(1) != 0;
+    if (recording) engine.recordTap = &ring;
 
     alignas(float) std::array<Uint8, AudioEngine::bufferFrames * sizeof(float)> buffer{};
     const std::uint64_t cyclesBefore = m.cpu.cycleCount;
     for (auto _ : state) {
         audioCallback(&engine, buffer.data(), static_cast<int>(buffer.size()));
+        if (recording) ring.pop(drained.data(), drained.size());
         benchmark::DoNotOptimize(buffer.data());
         benchmark::ClobberMemory();
     }
@@ -86,8 +100,66 @@ void audioCallbackOneBuffer(benchmark::State& state) {
         static_cast<double>(state.iterations()) * bufferMs / 1000.0, benchmark::Counter::kIsRate);
 }
 
+// A recording in real time through SDL's audio device at speed 100, for as many seconds as
+// HUMMBOX_RECORD_SECONDS says: every sample the callback made must be in the file.
+// Run with SDL_AUDIODRIVER=dummy (which paces in real time) or a real device.
+void recordingInRealTime(benchmark::State& state, double seconds) {
+    for (auto _ : state) {
+        Machine m;
+        for (std::size_t i = 0; i < siren.size(); ++i)
+            m.memory[Mc6802::romBase + i] = siren[i];
+        for (std::uint16_t v = Mc6802::irqVector; v != 0; v = static_cast<std::uint16_t>(v + 2))
+            m.load(v, {0xF8, 0x00});
+        m.cpu.reset();
+        ControlBlock control;
+        AudioEngine engine;
+        engine.cpu = &m.cpu;
+        engine.control = &control;
+        engine.speed = AudioEngine::maxSpeed;
+        control.running = true;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0 || engine.openDevice() != 0) {
+            state.SkipWithError(SDL_GetError());
+            return;
+        }
+        const auto dir = std::filesystem::temp_directory_path();
+        Recorder recorder;
+        recorder.engine = &engine;
+        recorder.start(dir.string());
+        SDL_PauseAudio(0);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            recorder.service();
+        }
+        SDL_PauseAudio(1);
+        SDL_CloseAudio();
+        recorder.stop();
+        state.counters["callback_samples"] = static_cast<double>(engine.sampleCount);
+        state.counters["frames_written"] = static_cast<double>(recorder.framesWritten());
+        state.counters["dropped"] = static_cast<double>(recorder.samplesDropped());
+        state.counters["file_bytes"] =
+            static_cast<double>(std::filesystem::file_size(recorder.path()));
+        state.counters["overruns"] = static_cast<double>(engine.timing.overruns.load());
+        std::filesystem::remove(recorder.path());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+const bool recordingRegistered = [] {
+    const char* seconds = std::getenv("HUMMBOX_RECORD_SECONDS");
+    if (seconds != nullptr)
+        benchmark::RegisterBenchmark("recordingInRealTime", recordingInRealTime, std::atof(seconds))
+            ->Iterations(1)
+            ->Unit(benchmark::kSecond);
+    return true;
+}();
+
 } // namespace
 
-// One 1,024-sample callback at the default speed and at the maximum. The share of the
-// buffer's playing time is the reported time divided by buffer_ms.
-BENCHMARK(audioCallbackOneBuffer)->Arg(19)->Arg(100)->Unit(benchmark::kMicrosecond);
+// One 1,024-sample callback at the default speed and at the maximum, not recording and
+// recording. The share of the buffer's playing time is the reported time divided by
+// buffer_ms.
+BENCHMARK(audioCallbackOneBuffer)
+    ->ArgsProduct({{19, 100}, {0, 1}})
+    ->ArgNames({"speed", "recording"})
+    ->Unit(benchmark::kMicrosecond);

@@ -2,7 +2,7 @@
 keys typed into its window, checked by reading the window back and by the audio that SDL's
 disk driver writes. Usage: walkthrough.py --hummbox H --run-dir build/run --out build/e2e"""
 
-import argparse, faulthandler, os, re, shutil, sys, time  # noqa: E401
+import argparse, array, faulthandler, os, re, shutil, sys, time  # noqa: E401
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "desktop"))
@@ -163,6 +163,52 @@ def walkthrough(s):
     s.see("p", "noaudio-running", registers(lambda found: found["PC"] != f"{tone_reset:04X}"))
     took = s.quit_with(lambda: s.key("Escape"), "Escape without an audio device")
     step(f"no audio device: a warning, keys and the processor work, Escape ends in {took:.2f} s")
+    record_what_plays(s)
+
+
+def read_recording(path):
+    """(rate, channels, float samples) of a 32-bit float WAV whose sizes match the file."""
+    data = Path(path).read_bytes()
+    fmt, at = data.find(b"fmt ") + 8, data.find(b"data") + 8
+    expect(data[:4] == b"RIFF" and int.from_bytes(data[4:8], "little") + 8 == len(data) and
+           data[fmt:fmt + 2] in (b"\x03\x00", b"\xfe\xff") and data[fmt + 14:fmt + 16] == b" \x00",
+           f"{path}: not a finished 32-bit float WAV file of {len(data)} bytes")
+    return (int.from_bytes(data[fmt + 4:fmt + 8], "little"), data[fmt + 2],
+            array.array("f", data[at:at + int.from_bytes(data[at - 4:at], "little")]))
+
+
+def record_what_plays(s):
+    """V records command 01 of demo.snd into hummbox-001.wav; V while recording, then
+    Escape, leaves a finished hummbox-002.wav."""
+    demo = Path(s.workdir, "demo.snd").read_bytes()
+    s.launch("record")
+    shot = s.see(None, "record-selection", selection_screen(ROMS))
+    move_to(s, shot, "demo.snd")
+    s.see("Return", "record-debugger", debugger_screen(demo, int.from_bytes(demo[-2:], "big")))
+    s.sound_after("p", "record: the start-up chime", 0.5)
+    for n, key in enumerate(("Tab", "Right", "Right", "Right", "Right", "0", "1")):
+        s.see(key, f"record-{key}-{n}", cursor_at(60 + 8 * n))
+    s.key("v")
+    s.sound_after("i", "record: command 01", 1.0)
+    s.key("v")
+    first = Path(s.workdir, "hummbox-001.wav")
+    wait_until(lambda: (first.exists() and first.stat().st_size > 48000 * 4, first), 5,
+               "record: hummbox-001.wav")
+    time.sleep(0.3)  # V's stop lands within a frame
+    rate, channels, samples = read_recording(first)
+    hz = frequency(samples[int(0.05 * RATE) + next(i for i, v in enumerate(samples) if v):][:int(0.4 * RATE)])
+    length = sounding_seconds(samples)
+    expect(rate == 48000 and channels == 1 and hz and abs(hz - 1000) <= 10 and 0.47 <= length <= 0.53,
+           f"{first.name}: {rate} Hz x {channels}, {hz} Hz for {length:.3f} s, "
+           "not 1000 Hz for 0.5 s at 48000 Hz mono")
+    step(f"V, I, V record command 01 into {first.name}: {len(samples) / RATE:.2f} s, "
+         f"{hz:.1f} Hz sounding {length:.3f} s")
+    s.key("v")
+    s.wait_count(s.count() + RATE // 2, "record: half a second more")
+    s.quit_with(lambda: s.key("Escape"), "Escape while recording")
+    _, _, more = read_recording(Path(s.workdir, "hummbox-002.wav"))
+    expect(len(more) >= RATE // 2, f"hummbox-002.wav: {len(more)} samples, not half a second")
+    step(f"Escape while recording finishes hummbox-002.wav: {len(more) / RATE:.2f} s of silence")
 
 
 # --- The status line and the help box -------------------------------------------------------

@@ -3,7 +3,7 @@
 #include "audio/AudioEngine.h"
 #include "audio/OfflineRenderer.h"
 #include "cpu/Mc6802.h"
-#include "tools/render/WavFile.h"
+#include "audio/WavFile.h"
 
 #include <getopt.h>
 #include <unistd.h>

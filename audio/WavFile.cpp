@@ -1,4 +1,4 @@
-#include "tools/render/WavFile.h"
+#include "audio/WavFile.h"
 
 #include "audio/AudioEngine.h"
 
