@@ -18,8 +18,13 @@ constexpr u16 plus(u16 address, int n) {
 
 } // namespace
 
+const char* instructionSetName(InstructionSet set) {
+    return set == InstructionSet::Complete ? "complete" : "board";
+}
+
 void Mc6802::reset() {
     std::memset(memory, 0, resetClearLast + 1u);
+    waiting = false;
     PC = read16(resetVector);
     A = 0;
     B = 0;
@@ -30,6 +35,15 @@ void Mc6802::reset() {
 
 void Mc6802::irq() {
     if (CC & flagI) return;
+    const bool complete = instructionSet == InstructionSet::Complete;
+    if (waiting) {
+        waiting = false;
+        PC = read16(irqVector);
+        CC |= flagI;
+        cycleCount += complete ? irqAfterWaiCycles : 0;
+        return;
+    }
+    if (complete) cycleCount += irqCycles;
     const u16 s = SP;
     SP = plus(s, -1);
     write16(plus(s, -1), PC);
@@ -133,11 +147,124 @@ struct BoardRules {
 // it is done by.
 struct BoardSet : BoardRules {
     static constexpr const std::array<OpcodeInfo, 256>& table = opcodeTable;
+    static constexpr bool chipRti = false;
+    static void store16(Mc6802&, u16) {} // STX changes no flag on the board
+};
+
+// The MC6800's published flag rules.
+struct CompleteRules {
+    static constexpr u8 C = Mc6802::flagC, V = Mc6802::flagV, Z = Mc6802::flagZ, N = Mc6802::flagN,
+                        H = Mc6802::flagH;
+
+    // Replaces the flags in mask with those in set, N and Z from r when mask holds them.
+    [[gnu::always_inline]] static u8 flags(Mc6802& cpu, u8 r, u8 mask, u8 set) {
+        const u8 nz = static_cast<u8>((r & 0x80 ? N : 0) | (r == 0 ? Z : 0));
+        cpu.CC = static_cast<u8>((cpu.CC & ~(mask | N | Z)) | (set & mask) | nz);
+        return r;
+    }
+    static u8 addition(Mc6802& cpu, u8 a, u8 m, unsigned carry) {
+        const unsigned sum = unsigned{a} + m + carry;
+        const u8 r = static_cast<u8>(sum);
+        const u8 set = static_cast<u8>((sum > 0xFF ? C : 0) | ((a ^ r) & (m ^ r) & 0x80 ? V : 0) |
+                                       ((a ^ m ^ r) & 0x10 ? H : 0));
+        return flags(cpu, r, C | V | H, set);
+    }
+    static u8 subtraction(Mc6802& cpu, u8 a, u8 m, unsigned borrow) {
+        const u8 r = static_cast<u8>(a - m - borrow);
+        const u8 set = static_cast<u8>((unsigned{m} + borrow > a ? C : 0) |
+                                       ((a ^ m) & (a ^ r) & 0x80 ? V : 0));
+        return flags(cpu, r, C | V, set);
+    }
+    // Shifts and rotates: C is the bit shifted out, V is N exclusive-or C.
+    static u8 shift(Mc6802& cpu, u8 r, bool carry) {
+        const bool n = r & 0x80;
+        return flags(cpu, r, C | V, static_cast<u8>((carry ? C : 0) | (n != carry ? V : 0)));
+    }
+    static u8 daa(Mc6802& cpu, u8 a) {
+        const unsigned low = a & 0x0F, high = a >> 4;
+        unsigned correction = 0;
+        if ((cpu.CC & H) || low > 9) correction |= 0x06;
+        if ((cpu.CC & C) || high > 9 || (high > 8 && low > 9)) correction |= 0x60;
+        const u8 r = static_cast<u8>(a + correction);
+        // C is set by a decimal carry and never cleared; V is left as it was.
+        return flags(cpu, r, C, static_cast<u8>(((cpu.CC & C) || correction >= 0x60) ? C : 0));
+    }
+
+    template <Op O> [[gnu::always_inline]] static u8 apply8(Mc6802& cpu, u8 r, u8 m) {
+        const unsigned carry = cpu.CC & C;
+        switch (O) {
+        case Op::Sub:
+        case Op::Cmp: return subtraction(cpu, r, m, 0);
+        case Op::Sbc: return subtraction(cpu, r, m, carry);
+        case Op::Add: return addition(cpu, r, m, 0);
+        case Op::Adc: return addition(cpu, r, m, carry);
+        case Op::And:
+        case Op::Bit: return flags(cpu, r & m, V, 0);
+        case Op::Or: return flags(cpu, r | m, V, 0);
+        case Op::Eor: return flags(cpu, r ^ m, V, 0);
+        case Op::Ld: return flags(cpu, m, V, 0);
+        case Op::St: return flags(cpu, r, V, 0);
+        case Op::Neg: {
+            const u8 v = static_cast<u8>(0 - r);
+            return flags(cpu, v, C | V, static_cast<u8>((v ? C : 0) | (v == 0x80 ? V : 0)));
+        }
+        case Op::Com: return flags(cpu, static_cast<u8>(~r), C | V, C);
+        case Op::Inc: return flags(cpu, static_cast<u8>(r + 1), V, r == 0x7F ? V : 0);
+        case Op::Dec: return flags(cpu, static_cast<u8>(r - 1), V, r == 0x80 ? V : 0);
+        case Op::Asl: return shift(cpu, static_cast<u8>(r << 1), r & 0x80);
+        case Op::Asr: return shift(cpu, static_cast<u8>((r >> 1) | (r & 0x80)), r & 0x01);
+        case Op::Lsr: return shift(cpu, static_cast<u8>(r >> 1), r & 0x01);
+        case Op::Rol: return shift(cpu, static_cast<u8>((r << 1) | carry), r & 0x80);
+        case Op::Ror: return shift(cpu, static_cast<u8>((r >> 1) | (carry << 7)), r & 0x01);
+        case Op::Tst: flags(cpu, r, C | V, 0); return r;
+        case Op::Clr: return flags(cpu, 0, C | V, 0);
+        case Op::Daa: return daa(cpu, r);
+        default: static_assert(O >= Op::Neg && O <= Op::Daa); return r;
+        }
+    }
+    // 16-bit values: N from bit 15, Z from all 16 bits.
+    static u16 flags16(Mc6802& cpu, u16 v) {
+        flags(cpu, static_cast<u8>((v >> 8) | (v & 0xFF ? 1 : 0)), V, 0);
+        cpu.CC = static_cast<u8>((cpu.CC & ~N) | (v & 0x8000 ? N : 0));
+        return v;
+    }
+    template <Op O> [[gnu::always_inline]] static u16 apply16(Mc6802& cpu, u16 r, u16 m) {
+        switch (O) {
+        case Op::Ld: return flags16(cpu, m);
+        case Op::Inc: return BoardRules::apply16<O>(cpu, r, m); // INX and DEX touch only Z
+        case Op::Dec: return BoardRules::apply16<O>(cpu, r, m);
+        case Op::Cmp: {
+            // CPX: Z from all 16 bits, N and V from the high bytes' subtraction alone.
+            const u8 xh = static_cast<u8>(r >> 8), mh = static_cast<u8>(m >> 8);
+            const u8 h = static_cast<u8>(xh - mh);
+            const u8 set = static_cast<u8>((h & 0x80 ? N : 0) | (r == m ? Z : 0) |
+                                           ((xh ^ mh) & (xh ^ h) & 0x80 ? V : 0));
+            cpu.CC = static_cast<u8>((cpu.CC & ~(N | Z | V)) | set);
+            return r;
+        }
+        default:
+            static_assert(O == Op::Ld || O == Op::Inc || O == Op::Dec || O == Op::Cmp);
+            return r;
+        }
+    }
+    static void store16(Mc6802& cpu, u16 v) { flags16(cpu, v); }
+};
+
+struct CompleteSet : CompleteRules {
+    static constexpr const std::array<OpcodeInfo, 256>& table = completeOpcodeTable;
+    static constexpr bool chipRti = true;
 };
 
 template <Op O> constexpr bool branchTaken(u8 cc) {
     const bool c = cc & Mc6802::flagC, z = cc & Mc6802::flagZ, n = cc & Mc6802::flagN;
+    const bool v = cc & Mc6802::flagV;
     switch (O) {
+    case Op::Bvc: return !v;
+    case Op::Bvs: return v;
+    case Op::Bge: return n == v;
+    case Op::Blt: return n != v;
+    case Op::Bgt: return !z && n == v;
+    case Op::Ble: return z || n != v;
     case Op::Bhi: return !c && !z;
     case Op::Bls: return c || z;
     case Op::Bcc: return !c;
@@ -168,16 +295,18 @@ template <typename Set, Op O, AddrMode Mode, Reg R>
     } else if constexpr (O == Op::Pul) {
         cpu.SP = plus(cpu.SP, 1);
         acc = cpu.read8(cpu.SP);
+    } else if constexpr (O == Op::Daa) {
+        acc = Set::template apply8<O>(cpu, acc, 0);
     } else if constexpr (O == Op::St) { // the flags change even when the write is dropped
         const u16 target = address<Mode>(cpu);
         cpu.write8(target, Set::template apply8<O>(cpu, acc, 0));
     } else if constexpr (Mode == AddrMode::Inherent) {
         const u8 other = R == Reg::A ? cpu.B : cpu.A;
         const u8 result = Set::template apply8<O>(cpu, acc, other);
-        if constexpr (O != Op::Cmp) acc = result;
+        if constexpr (O != Op::Cmp) acc = result; // CBA compares
     } else {
         const u8 result = Set::template apply8<O>(cpu, acc, operand8<Mode>(cpu));
-        if constexpr (O != Op::Cmp) acc = result;
+        if constexpr (O != Op::Cmp && O != Op::Bit) acc = result;
     }
 }
 
@@ -185,12 +314,25 @@ template <typename Set, Op O, AddrMode Mode, Reg R>
 template <typename Set, Op O, AddrMode Mode, Reg R>
 [[gnu::always_inline]] inline void onIndex(Mc6802& cpu) {
     u16& reg = R == Reg::X ? cpu.X : cpu.SP;
-    if constexpr (O == Op::St) // no flag changes
-        cpu.write16(address<Mode>(cpu), reg);
-    else if constexpr (Mode == AddrMode::Inherent)
+    if constexpr (O == Op::St) {
+        const u16 target = address<Mode>(cpu);
+        Set::store16(cpu, reg);
+        cpu.write16(target, reg);
+    } else if constexpr (Mode == AddrMode::Inherent)
         reg = Set::template apply16<O>(cpu, reg, 0);
     else
         reg = Set::template apply16<O>(cpu, reg, operand16<Mode>(cpu));
+}
+
+// Stacks PC, X, A, B and CC as the interrupt entry does, for SWI and WAI.
+[[gnu::always_inline]] inline void pushFrame(Mc6802& cpu, u16 pc) {
+    const u16 s = cpu.SP;
+    cpu.write16(plus(s, -1), pc);
+    cpu.write16(plus(s, -3), cpu.X);
+    cpu.write8(plus(s, -4), cpu.A);
+    cpu.write8(plus(s, -5), cpu.B);
+    cpu.write8(plus(s, -6), cpu.CC);
+    cpu.SP = plus(s, -7);
 }
 
 // Read-modify-write on the addressed byte. CLR never reads its target. The extended forms
@@ -207,8 +349,20 @@ template <typename Set, Op O, AddrMode Mode>
     }
 }
 
-template <Op O, AddrMode Mode> [[gnu::always_inline]] inline void controlFlow(Mc6802& cpu) {
-    if constexpr (O == Op::Jmp) {
+template <typename Set, Op O, AddrMode Mode>
+[[gnu::always_inline]] inline void controlFlow(Mc6802& cpu) {
+    if constexpr (O == Op::Swi) {
+        pushFrame(cpu, plus(cpu.PC, 1));
+        cpu.CC |= Mc6802::flagI;
+        cpu.PC = cpu.read16(Mc6802::swiVector);
+    } else if constexpr (O == Op::Wai) {
+        pushFrame(cpu, plus(cpu.PC, 1));
+        cpu.PC = plus(cpu.PC, 1);
+        cpu.waiting = true;
+    } else if constexpr (O == Op::Rti && Set::chipRti) {
+        cpu.CC |= Mc6802::flagI; // so that the board's return takes I as pulled, as the chip does
+        cpu.rti();
+    } else if constexpr (O == Op::Jmp) {
         cpu.PC = address<Mode>(cpu);
     } else if constexpr (O == Op::Bsr) {
         const auto offset = static_cast<std::int8_t>(cpu.read8(plus(cpu.PC, 1)));
@@ -248,7 +402,7 @@ template <typename Set, u8 Opcode> [[gnu::always_inline]] inline bool execute(Mc
         else if constexpr (reg == Reg::X || reg == Reg::SP)
             onIndex<Set, op, mode, reg>(cpu);
         else if constexpr (row.setsPc())
-            controlFlow<op, mode>(cpu);
+            controlFlow<Set, op, mode>(cpu);
         else if constexpr (op == Op::Tpa)
             cpu.A = cpu.CC;
         else if constexpr (op == Op::Clc)
@@ -257,6 +411,22 @@ template <typename Set, u8 Opcode> [[gnu::always_inline]] inline bool execute(Mc
             cpu.CC &= static_cast<u8>(~Mc6802::flagI);
         else if constexpr (op == Op::Sei)
             cpu.CC |= Mc6802::flagI;
+        else if constexpr (op == Op::Tap)
+            cpu.CC = cpu.A;
+        else if constexpr (op == Op::Clv)
+            cpu.CC &= static_cast<u8>(~Mc6802::flagV);
+        else if constexpr (op == Op::Sev)
+            cpu.CC |= Mc6802::flagV;
+        else if constexpr (op == Op::Sec)
+            cpu.CC |= Mc6802::flagC;
+        else if constexpr (op == Op::Ins)
+            cpu.SP = plus(cpu.SP, 1);
+        else if constexpr (op == Op::Des)
+            cpu.SP = plus(cpu.SP, -1);
+        else if constexpr (op == Op::Tsx)
+            cpu.X = plus(cpu.SP, 1);
+        else if constexpr (op == Op::Txs)
+            cpu.SP = plus(cpu.X, -1);
         else if constexpr (op != Op::Nop)
             onMemory<Set, op, mode>(cpu);
 
@@ -279,15 +449,43 @@ template <typename Set, std::size_t... Opcodes>
 
 } // namespace
 
+namespace {
+
+[[gnu::always_inline]] inline bool executeComplete(Mc6802& cpu) {
+    return dispatch<CompleteSet>(cpu, cpu.read8(cpu.PC), std::make_index_sequence<256>{});
+}
+
+// The complete set's loop; while waiting after WAI only time passes.
+[[gnu::noinline]] void runCompleteUntil(Mc6802& cpu, std::uint64_t target) {
+    while (cpu.cycleCount < target) {
+        if (cpu.waiting) {
+            cpu.cycleCount = target;
+            return;
+        }
+        executeComplete(cpu);
+    }
+}
+
+} // namespace
+
 inline bool Mc6802::execute() {
     return dispatch<BoardSet>(*this, read8(PC), std::make_index_sequence<256>{});
 }
 
 bool Mc6802::step() {
-    return execute();
+    if (instructionSet == InstructionSet::Board) return execute();
+    if (waiting) {
+        cycleCount += 1;
+        return false;
+    }
+    return executeComplete(*this);
 }
 
 void Mc6802::runUntil(std::uint64_t target) {
+    if (instructionSet == InstructionSet::Complete) {
+        runCompleteUntil(*this, target);
+        return;
+    }
     while (cycleCount < target)
         execute();
 }
