@@ -12,4 +12,5 @@ void ControlBlock::clearBatch() {
     hexDigit = -1;
     adjust = 0;
     speedDelta = 0;
+    switchInstructionSet = false;
 }

@@ -22,6 +22,7 @@ struct ControlBlock {
     std::int32_t hexDigit = -1; // -1: none
     std::int32_t adjust = 0;
     std::int32_t speedDelta = 0;
+    bool switchInstructionSet = false; // board <-> complete
     std::atomic<bool> pending{false};
 
     // Resets every batch field to "no command"; running and pending are left alone.

@@ -29,6 +29,7 @@ void applyKey(SDL_Keycode key, ControlBlock& control) {
     case SDLK_TAB: control.switchPanel = true; break;
     case SDLK_LEFTBRACKET: control.speedDelta = -1; break;
     case SDLK_RIGHTBRACKET: control.speedDelta = 1; break;
+    case SDLK_x: control.switchInstructionSet = true; break;
     default:
         if (key >= SDLK_0 && key <= SDLK_9)
             control.hexDigit = key - SDLK_0;
