@@ -114,23 +114,18 @@ struct CompleteSet : CompleteRules {
 
 } // namespace
 
-bool stepComplete(Mc6802& cpu) {
-    if (cpu.waiting) {
-        cpu.cycleCount += 1;
-        return false;
-    }
-    return executeComplete(cpu);
-}
-
-// The complete set's loop; while waiting after WAI only time passes.
-void runCompleteUntil(Mc6802& cpu, std::uint64_t target) {
+// One loop serves both step and runUntil: a second copy of the dispatch would crowd the bus
+// reads out of the compiler's inlining. The result is the last instruction's.
+bool runCompleteUntil(Mc6802& cpu, std::uint64_t target) {
+    bool implemented = false;
     while (cpu.cycleCount < target) {
-        if (cpu.waiting) {
+        if (cpu.waiting) { // after WAI only time passes
             cpu.cycleCount = target;
-            return;
+            return false;
         }
-        executeComplete(cpu);
+        implemented = executeComplete(cpu);
     }
+    return implemented;
 }
 
 } // namespace execution

@@ -279,8 +279,8 @@ template <typename Set, std::size_t... Opcodes>
     return implemented;
 }
 
-// The complete MC6800 set, in its own source file.
-bool stepComplete(Mc6802& cpu);
-void runCompleteUntil(Mc6802& cpu, std::uint64_t target);
+// The complete MC6800 set, in its own source file: runs instructions while cycleCount is below
+// target and returns whether the last one was implemented.
+bool runCompleteUntil(Mc6802& cpu, std::uint64_t target);
 
 } // namespace execution

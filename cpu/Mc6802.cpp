@@ -81,7 +81,7 @@ inline bool Mc6802::execute() {
 
 bool Mc6802::step() {
     if (instructionSet != InstructionSet::Board) [[unlikely]]
-        return stepComplete(*this);
+        return runCompleteUntil(*this, cycleCount + 1); // every instruction takes a cycle or more
     return execute();
 }
 
