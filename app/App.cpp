@@ -53,6 +53,7 @@ bool App::init() {
     }
 
     board.allocate();
+    cpu.instructionSet = options.cpu; // a reset keeps it; X switches it
     cpu.reset();
 
     audio.cpu = &cpu;
@@ -139,6 +140,7 @@ bool App::iterate() {
         status.speed = snapshot.speed;
         status.running = control.running.load();
         status.recording = recorder.statusText();
+        status.instructionSet = instructionSetName(snapshot.cpu.instructionSet);
         screen.drawFrame(snapshot.cpu, snapshot.editCursor);
         screen.drawOverlays();
         SDL_RenderPresent(screen.renderer);

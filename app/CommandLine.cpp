@@ -82,9 +82,9 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
                     set = arg.substr(6);
                 }
                 if (set == "board")
-                    result.options.cpu = Options::InstructionSet::board;
+                    result.options.cpu = InstructionSet::Board;
                 else if (set == "complete")
-                    result.options.cpu = Options::InstructionSet::complete;
+                    result.options.cpu = InstructionSet::Complete;
                 else
                     return fail(std::string(argv[i]) + ": --cpu takes board or complete");
             } else {

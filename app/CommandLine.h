@@ -1,13 +1,14 @@
 #pragma once
 
+#include "cpu/Mc6802.h"
+
 #include <filesystem>
 #include <string>
 
 // What the command line asks of a run: which instruction set the processor has, and where
 // the selection screen lists from and which image, if any, is loaded at once.
 struct Options {
-    enum class InstructionSet { board, complete };
-    InstructionSet cpu = InstructionSet::board;
+    InstructionSet cpu = InstructionSet::Board;
     std::filesystem::path directory; // listed and loaded from; empty: the working directory
     std::string image;               // a name in directory loaded at start; empty: none
 };

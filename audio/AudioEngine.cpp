@@ -31,6 +31,13 @@ void AudioEngine::applyCommands() {
 
     editCursor = moveCursor(editCursor, c);
 
+    if (c.switchInstructionSet) {
+        cpu->instructionSet = cpu->instructionSet == InstructionSet::Board
+                                  ? InstructionSet::Complete
+                                  : InstructionSet::Board;
+        cpu->waiting = false; // the board's set has no wait state
+    }
+
     if (c.step && !c.running.load(std::memory_order_relaxed)) cpu->step();
 
     if (c.irq) cpu->irq();

@@ -13,4 +13,5 @@ void ControlBlock::clearBatch() {
     adjust = 0;
     speedDelta = 0;
     record = false;
+    switchInstructionSet = false;
 }

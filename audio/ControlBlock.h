@@ -22,12 +22,13 @@ struct ControlBlock {
     std::int32_t hexDigit = -1; // -1: none
     std::int32_t adjust = 0;
     std::int32_t speedDelta = 0;
-    bool record = false; // V: start or stop recording; the main loop's, never the audio thread's
+    bool switchInstructionSet = false; // board <-> complete
     std::atomic<bool> pending{false};
     // Main-thread keys: set by Input::poll, consumed (and cleared) by the main loop right
     // after the poll; the audio thread never reads them.
     bool help = false;
     bool fullscreen = false;
+    bool record = false; // V: start or stop recording
 
     // Resets every batch field to "no command"; running and pending are left alone.
     void clearBatch();

@@ -4,6 +4,13 @@
 
 #include <cstdint>
 
+// Which opcodes the processor executes, and by which flag rules: the board's 119 opcodes with
+// its own rules, or all 197 of the MC6800 with the published rules and cycle counts.
+enum class InstructionSet : std::uint8_t { Board, Complete };
+
+// "board" or "complete".
+const char* instructionSetName(InstructionSet set);
+
 // The sound board's MC6802: registers, the bus over the board's 64 KiB address space with
 // its write window, the access heat map and the cycle counter.
 //
@@ -26,6 +33,11 @@ struct Mc6802 {
     static constexpr std::uint16_t romBase = 0xF800;
     static constexpr std::uint32_t romSize = 2048;
     static constexpr std::uint16_t irqVector = 0xFFF8;
+    static constexpr std::uint16_t swiVector = 0xFFFA;
+    // Interrupt entry in the complete set: stacking and vector fetch, or only the vector
+    // fetch when WAI has stacked the registers already.
+    static constexpr std::uint8_t irqCycles = 12;
+    static constexpr std::uint8_t irqAfterWaiCycles = 4;
     static constexpr std::uint16_t resetVector = 0xFFFE;
 
     std::uint8_t A = 0;
@@ -37,6 +49,8 @@ struct Mc6802 {
     std::uint8_t* memory = nullptr;
     std::uint32_t* heat = nullptr;
     std::uint64_t cycleCount = 0;
+    InstructionSet instructionSet = InstructionSet::Board; // kept by reset
+    bool waiting = false; // after WAI, until an interrupt request is taken
 
     // ---- Bus -------------------------------------------------------------------------
 
@@ -76,12 +90,14 @@ struct Mc6802 {
     // Clears 0x0000..0x04FF, loads PC from the reset vector, zeroes the registers and
     // masks interrupts. cycleCount and the rest of memory are kept.
     void reset();
-    // Executes one instruction; false when the opcode was skipped as unimplemented.
+    // Executes one instruction; false when the opcode was skipped as unimplemented. While
+    // waiting after WAI, one cycle passes instead and the result is false.
     bool step();
     // Executes instructions while cycleCount is below target: the audio clock's inner loop,
     // the same as calling step until then, with the instruction body inlined.
     void runUntil(std::uint64_t target);
     // Enters the interrupt routine through 0xFFF8 unless I is set; a masked request is lost.
+    // After WAI the registers are stacked already, so it only fetches the vector.
     void irq();
     // Return from interrupt (opcode 0x3B).
     void rti();

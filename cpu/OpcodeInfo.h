@@ -16,8 +16,11 @@ enum class Op : std::uint8_t {
     // (Ld, St, Cmp, Inc and Dec also work 16 bits wide on X or SP.)
     Nop, Tpa, Clc, Cli, Sei,
     Psh, Pul,
+    // Only in the complete instruction set.
+    Asr, Rol, Bit, Daa, Tap, Clv, Sev, Sec, Ins, Des, Tsx, Txs,
     // Control flow: these load PC themselves.
     Bra, Bhi, Bls, Bcc, Bcs, Bne, Beq, Bpl, Bmi, Jmp, Bsr, Jsr, Rts, Rti,
+    Bvc, Bvs, Bge, Blt, Bgt, Ble, Swi, Wai,
 };
 // clang-format on
 

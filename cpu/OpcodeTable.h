@@ -197,12 +197,77 @@ template <std::size_t N> constexpr bool ascendAndUnique(const Row (&rows)[N]) {
     return true;
 }
 
+// The opcodes the complete MC6800 adds to the board's 119. The board's rows keep their
+// mode, register and cycles; the complete set lists them all by name.
+constexpr Row kCompleteExtraRows[] = {
+    {0x06, "tap", Op::Tap, M::Inherent, 2},       {0x0A, "clv", Op::Clv, M::Inherent, 2},
+    {0x0B, "sev", Op::Sev, M::Inherent, 2},       {0x0D, "sec", Op::Sec, M::Inherent, 2},
+    {0x11, "cba", Op::Cmp, M::Inherent, 2, A},    {0x19, "daa", Op::Daa, M::Inherent, 2, A},
+    {0x28, "bvc", Op::Bvc, M::Relative, 4},       {0x29, "bvs", Op::Bvs, M::Relative, 4},
+    {0x2C, "bge", Op::Bge, M::Relative, 4},       {0x2D, "blt", Op::Blt, M::Relative, 4},
+    {0x2E, "bgt", Op::Bgt, M::Relative, 4},       {0x2F, "ble", Op::Ble, M::Relative, 4},
+    {0x30, "tsx", Op::Tsx, M::Inherent, 4},       {0x31, "ins", Op::Ins, M::Inherent, 4},
+    {0x33, "pulb", Op::Pul, M::Inherent, 4, B},   {0x34, "des", Op::Des, M::Inherent, 4},
+    {0x35, "txs", Op::Txs, M::Inherent, 4},       {0x37, "pshb", Op::Psh, M::Inherent, 4, B},
+    {0x3E, "wai", Op::Wai, M::Inherent, 9},       {0x3F, "swi", Op::Swi, M::Inherent, 12},
+    {0x47, "asra", Op::Asr, M::Inherent, 2, A},   {0x49, "rola", Op::Rol, M::Inherent, 2, A},
+    {0x57, "asrb", Op::Asr, M::Inherent, 2, B},   {0x59, "rolb", Op::Rol, M::Inherent, 2, B},
+    {0x63, "com", Op::Com, M::Indexed, 7},        {0x64, "lsr", Op::Lsr, M::Indexed, 7},
+    {0x67, "asr", Op::Asr, M::Indexed, 7},        {0x68, "asl", Op::Asl, M::Indexed, 7},
+    {0x69, "rol", Op::Rol, M::Indexed, 7},        {0x6C, "inc", Op::Inc, M::Indexed, 7},
+    {0x6D, "tst", Op::Tst, M::Indexed, 7},        {0x77, "asr", Op::Asr, M::Extended, 6},
+    {0x78, "asl", Op::Asl, M::Extended, 6},       {0x79, "rol", Op::Rol, M::Extended, 6},
+    {0x85, "bita", Op::Bit, M::Immediate8, 2, A}, {0x8A, "oraa", Op::Or, M::Immediate8, 2, A},
+    {0x95, "bita", Op::Bit, M::Direct, 3, A},     {0x9A, "oraa", Op::Or, M::Direct, 3, A},
+    {0x9E, "lds", Op::Ld, M::Direct, 4, SP},      {0x9F, "sts", Op::St, M::Direct, 5, SP},
+    {0xA0, "suba", Op::Sub, M::Indexed, 5, A},    {0xA1, "cmpa", Op::Cmp, M::Indexed, 5, A},
+    {0xA5, "bita", Op::Bit, M::Indexed, 5, A},    {0xA9, "adca", Op::Adc, M::Indexed, 5, A},
+    {0xAA, "oraa", Op::Or, M::Indexed, 5, A},     {0xAC, "cpx", Op::Cmp, M::Indexed, 6, X},
+    {0xAE, "lds", Op::Ld, M::Indexed, 6, SP},     {0xAF, "sts", Op::St, M::Indexed, 7, SP},
+    {0xB0, "suba", Op::Sub, M::Extended, 4, A},   {0xB1, "cmpa", Op::Cmp, M::Extended, 4, A},
+    {0xB5, "bita", Op::Bit, M::Extended, 4, A},   {0xB9, "adca", Op::Adc, M::Extended, 4, A},
+    {0xBA, "oraa", Op::Or, M::Extended, 4, A},    {0xBB, "adda", Op::Add, M::Extended, 4, A},
+    {0xBC, "cpx", Op::Cmp, M::Extended, 5, X},    {0xBE, "lds", Op::Ld, M::Extended, 5, SP},
+    {0xBF, "sts", Op::St, M::Extended, 6, SP},    {0xC0, "subb", Op::Sub, M::Immediate8, 2, B},
+    {0xC5, "bitb", Op::Bit, M::Immediate8, 2, B}, {0xC9, "adcb", Op::Adc, M::Immediate8, 2, B},
+    {0xCA, "orab", Op::Or, M::Immediate8, 2, B},  {0xD5, "bitb", Op::Bit, M::Direct, 3, B},
+    {0xD9, "adcb", Op::Adc, M::Direct, 3, B},     {0xDA, "orab", Op::Or, M::Direct, 3, B},
+    {0xE0, "subb", Op::Sub, M::Indexed, 5, B},    {0xE1, "cmpb", Op::Cmp, M::Indexed, 5, B},
+    {0xE5, "bitb", Op::Bit, M::Indexed, 5, B},    {0xE9, "adcb", Op::Adc, M::Indexed, 5, B},
+    {0xEA, "orab", Op::Or, M::Indexed, 5, B},     {0xEB, "addb", Op::Add, M::Indexed, 5, B},
+    {0xEF, "stx", Op::St, M::Indexed, 7, X},      {0xF0, "subb", Op::Sub, M::Extended, 4, B},
+    {0xF1, "cmpb", Op::Cmp, M::Extended, 4, B},   {0xF5, "bitb", Op::Bit, M::Extended, 4, B},
+    {0xF9, "adcb", Op::Adc, M::Extended, 4, B},   {0xFA, "orab", Op::Or, M::Extended, 4, B},
+    {0xFB, "addb", Op::Add, M::Extended, 4, B},   {0xFE, "ldx", Op::Ld, M::Extended, 5, X},
+    {0xFF, "stx", Op::St, M::Extended, 6, X},
+};
+
+// The board's rows, every one listed by name, with the complete set's rows laid over them.
+template <std::size_t N, std::size_t E>
+constexpr std::array<OpcodeInfo, 256> buildComplete(const Row (&rows)[N], const Row (&extra)[E]) {
+    std::array<OpcodeInfo, 256> table = build(rows);
+    for (OpcodeInfo& info : table)
+        if (info.implemented()) info.listed = true;
+    for (const Row& r : extra)
+        table[r.opcode] = {r.mnemonic, r.op, r.mode, r.cycles, r.reg, true};
+    return table;
+}
+
 } // namespace opcode_table_detail
 
 // The board's instruction set, indexed by opcode byte.
 inline constexpr std::array<OpcodeInfo, 256> opcodeTable =
     opcode_table_detail::build(opcode_table_detail::kRows);
 
+// The complete MC6800 instruction set, indexed by opcode byte.
+inline constexpr std::array<OpcodeInfo, 256> completeOpcodeTable =
+    opcode_table_detail::buildComplete(opcode_table_detail::kRows,
+                                       opcode_table_detail::kCompleteExtraRows);
+
+static_assert(opcode_table_detail::ascendAndUnique(opcode_table_detail::kCompleteExtraRows));
+static_assert(opcode_table_detail::count(completeOpcodeTable, [](const OpcodeInfo& i) {
+                  return i.implemented() && i.listed;
+              }) == 197);
 static_assert(opcode_table_detail::ascendAndUnique(opcode_table_detail::kRows),
               "one row per opcode, in order");
 static_assert(opcode_table_detail::count(opcodeTable, [](const OpcodeInfo& i) {

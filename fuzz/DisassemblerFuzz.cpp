@@ -1,4 +1,5 @@
-// Fuzzes the disassembler: input fill byte, start address, then bytes from there on. Walking an
+// Fuzzes the disassembler: input fill byte, start address, instruction set (bit 0: complete),
+// then bytes from there on. Walking an
 // 80-line listing as the debugger screen does, every text must be NUL-terminated in 12 bytes,
 // printable and start with its mnemonic; the next address the opcode's length on.
 #include "cpu/Board.h"
@@ -17,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput in{data, size};
     std::fill(board.memory.begin(), board.memory.end(), in.u8());
     const std::uint16_t start = in.u16();
+    const bool complete = in.u8() & 1;
+    board.cpu.instructionSet = complete ? InstructionSet::Complete : InstructionSet::Board;
     for (std::uint16_t at = start; !in.empty();)
         board.memory[at++] = in.u8();
     const auto before = board.memory;
@@ -28,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t length = std::strlen(text.get());
         FUZZ_CHECK(length >= 3 && std::all_of(&text[0], &text[length],
                                               [](char c) { return c >= ' ' && c <= '~'; }));
-        const OpcodeInfo& info = opcodeTable[board.memory[address]];
+        const OpcodeInfo& info =
+            (complete ? completeOpcodeTable : opcodeTable)[board.memory[address]];
         const char* name = info.listed ? info.mnemonic : "? op: ";
         FUZZ_CHECK(std::strncmp(text.get(), name, std::strlen(name)) == 0);
         FUZZ_CHECK(next == address + (info.listed ? info.length() : 1u));

@@ -1,8 +1,9 @@
 // Fuzzes the processor and its clock. Input: A B CC X(2) PC(2) SP(2) speed memoryFill heatFill
-// segmentCount, segmentCount times address(2) length bytes..., then operations until the input
-// ends, by op % 4: 0, 1: 1 + op / 8 steps; 2: an interrupt request, or a reset when op & 4; 3: an
-// audio buffer of 1 + op / 8 samples, running, after which the processor has kept up with the
-// clock. After each, the board's invariants must hold.
+// segmentCount (bit 7: the complete instruction set), segmentCount % 8 times address(2) length
+// bytes..., then operations until the input ends, by op % 4: 0, 1: 1 + op / 8 steps; 2: an
+// interrupt request, or a reset when op & 4; 3: an audio buffer of 1 + op / 8 samples, running,
+// after which the processor has kept up with the clock. After each, the board's invariants must
+// hold.
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "fuzz/FuzzInput.h"
@@ -45,10 +46,14 @@ void interrupt() {
     const Mc6802 before = cpu;
     cpu.irq();
     if (before.CC & Mc6802::flagI) {
-        FUZZ_CHECK(registers(cpu) == registers(before));
+        FUZZ_CHECK(registers(cpu) == registers(before) && cpu.waiting == before.waiting);
         return;
     }
-    FUZZ_CHECK(cpu.PC == wordAt(Mc6802::irqVector) && (cpu.CC & Mc6802::flagI));
+    FUZZ_CHECK(cpu.PC == wordAt(Mc6802::irqVector) && (cpu.CC & Mc6802::flagI) && !cpu.waiting);
+    if (before.waiting) { // WAI stacked the frame already
+        FUZZ_CHECK(cpu.SP == before.SP);
+        return;
+    }
     FUZZ_CHECK(cpu.SP == static_cast<std::uint16_t>(before.SP - 7));
     Mc6802 probe = cpu;
     probe.rti();
@@ -68,7 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     audio.speed = AudioEngine::minSpeed + in.u8() % AudioEngine::maxSpeed;
     std::fill(board.memory.begin(), board.memory.end(), in.u8());
     std::fill(board.heat.begin(), board.heat.end(), in.u8() % (HeatMap::max + 1));
-    for (int segments = in.u8() % 8; segments > 0; --segments) {
+    const std::uint8_t segmentCount = in.u8();
+    cpu.instructionSet = segmentCount & 0x80 ? InstructionSet::Complete : InstructionSet::Board;
+    for (int segments = segmentCount % 8; segments > 0; --segments) {
         std::uint16_t address = in.u16();
         for (int n = in.u8(); n > 0 && !in.empty(); --n)
             board.memory[address++] = in.u8();

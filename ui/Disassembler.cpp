@@ -9,7 +9,9 @@
 std::uint32_t Mc6802::disassemble(std::uint16_t address, char* text) const {
     constexpr std::size_t textSize = 12;
     const std::uint8_t opcode = memory[address];
-    const OpcodeInfo& info = opcodeTable[opcode];
+    const OpcodeInfo& info = instructionSet == InstructionSet::Complete
+                                 ? completeOpcodeTable[opcode]
+                                 : opcodeTable[opcode];
     if (!info.listed) {
         std::snprintf(text, textSize, "? op: %02x", opcode);
         return address + 1u;

@@ -41,7 +41,7 @@ TEST(CommandLine, AcceptsUsablePathsAndRefusesTheRest) {
         EXPECT_EQ(parsed.exitStatus, CommandLine::run);
         EXPECT_EQ(parsed.options.directory, c.directory);
         EXPECT_EQ(parsed.options.image, c.image);
-        EXPECT_EQ(parsed.options.cpu == Options::InstructionSet::complete, c.complete);
+        EXPECT_EQ(parsed.options.cpu == InstructionSet::Complete, c.complete);
     }
     const std::vector<const char*> refused[] = {// clang-format off
         {"-dash.snd"}, {"missing.snd"}, {"fifo.snd"}, {""}, {"tune.snd", "sub dir"},

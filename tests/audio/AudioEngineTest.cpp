@@ -174,3 +174,15 @@ TEST(AudioCallback, SpeedChangeTakesEffectFromTheNextSample) {
         }
     }
 }
+
+// X switches between the two instruction sets, ending a wait; a reset in the same batch keeps
+// the set it switched to.
+TEST(ApplyCommands, XSwitchesTheInstructionSet) {
+    Rig r;
+    r.m.cpu.waiting = true;
+    for (InstructionSet expected : {InstructionSet::Complete, InstructionSet::Board}) {
+        r.control.switchInstructionSet = true;
+        r.handOver({.reset = true}, true);
+        EXPECT_EQ(std::pair(r.m.cpu.instructionSet, r.m.cpu.waiting), std::pair(expected, false));
+    }
+}

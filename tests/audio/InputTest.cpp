@@ -42,6 +42,7 @@ std::string describe(const ControlBlock& c) {
     word(c.hexDigit != -1, "digit" + std::to_string(c.hexDigit));
     word(c.adjust, "adjust" + std::to_string(c.adjust));
     word(c.speedDelta, "speed" + std::to_string(c.speedDelta));
+    word(c.switchInstructionSet, "cpu");
     word(c.running, "run"), word(c.pending, "pending");
     return s.substr(s.empty() ? 0 : 1);
 }
@@ -65,10 +66,11 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         {true, "rep+P", "pending"},
         {true, "P P", "run pending"},
         {false, "Space", "step pending"},
+        {false, "X X", "cpu pending"},
         {true, "Space", "step pending"},
         {false, "P Space", "step pending"},
         {false, "Space P", "step run pending"},
-        {false, "up+I up+P up+Escape click Keypad_1 Keypad_Enter G X F1 PageDown Keypad_-",
+        {false, "up+I up+P up+Escape click Keypad_1 Keypad_Enter G F1 PageDown Keypad_-",
          "pending"},
         {false, "I P Escape R", "irq run", "reset run pending"},
         {false, "I P quit R", "irq run", "reset run pending"}};
@@ -79,7 +81,7 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         SCOPED_TRACE(c.events);
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         control.step = control.irq = control.reset = control.enter = control.load = true;
-        control.switchPanel = true;
+        control.switchPanel = control.switchInstructionSet = true;
         control.cursorDx = control.cursorDy = control.adjust = control.speedDelta = 1;
         control.hexDigit = 7;
         control.running = c.running;

@@ -51,13 +51,19 @@ TEST(Reset, ClearsLowMemoryLoadsThePcAndMasksInterrupts) {
 // as one byte and one cycle. It lists, bumping no heat, as its mnemonic, filled to five places
 // before an operand (#$ for immediates, $ else, ,x when indexed), or as "? op: %02x", one byte,
 // when not listed. runUntil runs one instruction to reach one cycle, and none once there.
+// Both instruction sets: the board's opcodes, or all of the chip's.
 TEST(Instructions, EveryByteExecutesAndListsAsTheChipSays) {
     REQUIRE_INSTRUCTION_SET();
-    for (int op = 0; op < 256; ++op) {
-        const Instruction& is = instructionSet()[op];
-        SCOPED_TRACE(testing::Message() << "opcode 0x" << std::hex << op << " " << is.mnemonic);
+    for (int run = 0; run < 2 * 256; ++run) {
+        const int op = run % 256;
+        const InstructionSet set = run < 256 ? InstructionSet::Board : InstructionSet::Complete;
+        const bool board = set == InstructionSet::Board;
+        const Instruction& is = (board ? instructionSet() : chipInstructionSet())[op];
+        SCOPED_TRACE(testing::Message() << "opcode 0x" << std::hex << op << " " << is.mnemonic
+                                        << " in " << instructionSetName(set));
         Machine m, viaRunUntil;
         for (Machine* x : {&m, &viaRunUntil}) {
+            x->cpu.instructionSet = set;
             Program::set(*x, "A=11 B=22 CC=05 X=0100 PC=0200 SP=7F 201:A5,3C");
             x->memory[0x0200] = static_cast<std::uint8_t>(op);
         }
@@ -78,7 +84,9 @@ TEST(Instructions, EveryByteExecutesAndListsAsTheChipSays) {
         EXPECT_EQ(std::tie(viaRunUntil.memory, viaRunUntil.heat), std::tie(m.memory, m.heat));
         EXPECT_EQ(registers(viaRunUntil.cpu), registers(m.cpu));
         EXPECT_EQ(m.cpu.cycleCount, is.cycles);
-        EXPECT_TRUE(opcodeTable[op].setsPc() || m.cpu.PC == 0x0200 + is.length) << m.cpu.PC;
+        EXPECT_TRUE((board ? opcodeTable : completeOpcodeTable)[op].setsPc() ||
+                    m.cpu.PC == 0x0200 + is.length)
+            << m.cpu.PC;
         if (is.mnemonic.empty()) { // nothing changes but PC, the cycle count and the fetch's heat
             Program::expect(m, "A=11 B=22 CC=05 X=0100 PC=0201 SP=7F 201:A5,3C");
             EXPECT_EQ(std::accumulate(m.heat.begin(), m.heat.end(), 0u), 50u);

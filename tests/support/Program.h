@@ -17,6 +17,7 @@ struct Program {
     const char* after;
     std::uint64_t cycles;
     int steps = 1;
+    InstructionSet instructionSet = InstructionSet::Board;
 
     template <typename Byte> static Mc6802 parse(const char* state, Byte byte) {
         std::map<std::string, unsigned> r{{"A", 0}, {"B", 0},  {"CC", 0},
@@ -39,8 +40,11 @@ struct Program {
                 static_cast<std::uint8_t>(r["CC"]),  static_cast<std::uint16_t>(r["X"]),
                 static_cast<std::uint16_t>(r["PC"]), static_cast<std::uint16_t>(r["SP"])};
     }
+    // Keeps the machine's instruction set.
     static void set(Machine& m, const char* state) {
-        m.setState(parse(state, [&](std::uint16_t a, unsigned v, unsigned) { m.memory[a] = v; }));
+        Mc6802 regs = parse(state, [&](std::uint16_t a, unsigned v, unsigned) { m.memory[a] = v; });
+        regs.instructionSet = m.cpu.instructionSet;
+        m.setState(regs);
     }
     static void expect(const Machine& m, const char* state) {
         const Mc6802 regs = parse(state, [&](std::uint16_t a, unsigned value, unsigned heat) {
@@ -53,7 +57,8 @@ struct Program {
     void check() const {
         SCOPED_TRACE(std::string(code) + " from " + before);
         Machine m;
-        set(m, before);
+        m.cpu.instructionSet = instructionSet;
+        Program::set(m, before);
         std::istringstream bytes(code);
         for (unsigned b, at = m.cpu.PC; bytes >> std::hex >> b; ++at)
             m.memory[at & 0xFFFF] = static_cast<std::uint8_t>(b);

@@ -65,6 +65,7 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
                  {"tune.snd -c 0x", 2, "--command"},
                  {"tune.snd -c ' 7'", 2, "--command"},
                  {"tune.snd -c 7.0", 2, "--command"},
+                 {"tune.snd --cpu full -o keep.wav", 2, "--cpu must be board or complete"},
                  {"tune.snd --seconds -1", 2, "--seconds"},
                  {"tune.snd -s 0 -o keep.wav", 2, "--seconds"},
                  {"tune.snd -s 0.00002 -o keep.wav", 2, "--seconds"},
@@ -112,6 +113,8 @@ TEST_F(Render, NumbersAndOptionsTakeEffect) {
                  {"-c 1 --irq-at 0.5", "-c 1 --irq-at 0.6", false},
                  {"-c 1 -f", "-c 1", false},
                  {"-c 1 -p", "-c 1", false},
+                 {"-c 1 --cpu board", "-c 1", true},
+                 {"-c 1 --cpu complete", "-c 1", false},
                  {"-s 1", "", false},
                  {"-i 0.1 -s 0.3", "-s 0.3", true, "1 interrupt(s) not taken: the program kept"},
                  {"-c 1 -i 1.6,2", "", true, "2 interrupt(s) not taken: the recording ended"}};

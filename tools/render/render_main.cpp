@@ -41,6 +41,8 @@ constexpr const char* usage =
     "  -s, --seconds S        length of the recording (default 5; with --all the limit per\n"
     "                         command, default 10)\n"
     "  -x, --speed N          processor cycles per sample, 1-100 (default 19)\n"
+    "  -u, --cpu SET          the instruction set: board (the board's 119 opcodes, default) or\n"
+    "                         complete (all 197 MC6800 opcodes with the chip's flag rules)\n"
     "  -f, --from-command     start the recording at the first interrupt instead of at reset\n"
     "  -o, --output PATH      the WAV file (default: the image's name with .wav); with --all the\n"
     "                         directory for the files, made if missing (default: the current one)\n"
@@ -59,6 +61,7 @@ struct Options {
     std::vector<double> irqAt;
     std::optional<double> seconds;
     int speed = AudioEngine::defaultSpeed;
+    InstructionSet cpu = InstructionSet::Board;
     bool fromCommand = false;
     std::string output;
     bool all = false;
@@ -103,21 +106,17 @@ double parseSeconds(const std::string& text, const char* what) {
 }
 
 Options parse(int argc, char** argv) {
-    static const option longOptions[] = {{"command", required_argument, nullptr, 'c'},
-                                         {"irq-at", required_argument, nullptr, 'i'},
-                                         {"seconds", required_argument, nullptr, 's'},
-                                         {"speed", required_argument, nullptr, 'x'},
-                                         {"from-command", no_argument, nullptr, 'f'},
-                                         {"output", required_argument, nullptr, 'o'},
-                                         {"all", optional_argument, nullptr, 'a'},
-                                         {"pcm16", no_argument, nullptr, 'p'},
-                                         {"quiet", no_argument, nullptr, 'q'},
-                                         {"help", no_argument, nullptr, 'h'},
-                                         {nullptr, 0, nullptr, 0}};
+    static const option longOptions[] = {
+        {"command", required_argument, nullptr, 'c'}, {"irq-at", required_argument, nullptr, 'i'},
+        {"seconds", required_argument, nullptr, 's'}, {"speed", required_argument, nullptr, 'x'},
+        {"cpu", required_argument, nullptr, 'u'},     {"from-command", no_argument, nullptr, 'f'},
+        {"output", required_argument, nullptr, 'o'},  {"all", optional_argument, nullptr, 'a'},
+        {"pcm16", no_argument, nullptr, 'p'},         {"quiet", no_argument, nullptr, 'q'},
+        {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0}};
     Options o;
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":c:i:s:x:fo:a::pqh", longOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":c:i:s:x:u:fo:a::pqh", longOptions, nullptr)) != -1) {
         const std::string arg = optarg ? optarg : "";
         switch (c) {
         case 'c': o.command = static_cast<int>(parseInteger(arg, "--command", 0, 255)); break;
@@ -137,6 +136,14 @@ Options parse(int argc, char** argv) {
         case 'x':
             o.speed = static_cast<int>(
                 parseInteger(arg, "--speed", AudioEngine::minSpeed, AudioEngine::maxSpeed));
+            break;
+        case 'u':
+            if (arg == instructionSetName(InstructionSet::Board))
+                o.cpu = InstructionSet::Board;
+            else if (arg == instructionSetName(InstructionSet::Complete))
+                o.cpu = InstructionSet::Complete;
+            else
+                badArgument("--cpu must be board or complete, not '" + arg + "'");
             break;
         case 'f': o.fromCommand = true; break;
         case 'o':
@@ -261,6 +268,7 @@ int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
     const std::vector<std::uint8_t> image = readImage(o.image);
     auto renderer = std::make_unique<OfflineRenderer>();
+    renderer->board.cpu.instructionSet = o.cpu; // the reset of the load keeps it
     renderer->loadImage(image.data());
     if (o.all) return renderAll(o, *renderer);
 
