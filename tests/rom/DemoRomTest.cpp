@@ -14,7 +14,8 @@ constexpr std::uint64_t cyclesPerSecond = 912000; // the default 19 cycles a sam
 // Counts the DAC's changes.
 bool runFor(Board& board, double seconds, int& dacChanges) {
     Mc6802& cpu = board.cpu;
-    const std::uint64_t end = cpu.cycleCount + static_cast<std::uint64_t>(seconds * cyclesPerSecond);
+    const std::uint64_t end =
+        cpu.cycleCount + static_cast<std::uint64_t>(seconds * cyclesPerSecond);
     while (cpu.cycleCount < end) {
         const std::uint8_t dac = board.memory[Mc6802::dacAddress];
         if (!cpu.step()) return false;

@@ -32,7 +32,8 @@ struct Render : ::testing::Test {
     static std::map<std::string, std::string> files() {
         std::map<std::string, std::string> all;
         for (const auto& e : std::filesystem::recursive_directory_iterator("."))
-            if (e.path() != "./err.txt") all[e.path()] = e.is_directory() ? "/" : slurp(e.path());
+            if (e.path() != "./err.txt")
+                all[e.path()] = e.is_regular_file() ? slurp(e.path()) : e.is_fifo() ? "|" : "/";
         return all;
     }
 };
@@ -45,6 +46,7 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
     ScratchDir::write("keep.wav", {'o', 'l', 'd'});
     ScratchDir::write("short.snd", std::vector<unsigned char>(100, 1));
     std::filesystem::create_directory("sub.wav");
+    ASSERT_EQ(mkfifo("pipe.wav", 0600), 0);
     std::filesystem::create_symlink("tune.snd", "link.wav");
     std::filesystem::create_hard_link("tune.snd", "hard.wav");
     const struct {
@@ -70,6 +72,7 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
                  {"tune.snd -s 0 -o keep.wav", 2, "--seconds"},
                  {"tune.snd -s 0.00002 -o keep.wav", 2, "--seconds"},
                  {"tune.snd --irq-at 0.5,abc", 2, "--irq-at"},
+                 {"tune.snd --irq-at -0.5", 2, "--irq-at"},
                  {"tune.snd --bogus", 2, "unknown option --bogus"},
                  {"tune.snd --command", 2, "needs a value"},
                  {"tune.snd --all=9-3", 2, "ends before it starts"},
@@ -78,6 +81,7 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
                  {"tune.snd --from-command", 2, "needs --command"},
                  {"tune.snd -c 1 -o no/such/dir/out.wav", 1, "cannot write no/such/dir/out.wav"},
                  {"tune.snd -c 1 -o sub.wav", 1, "not a regular file"},
+                 {"tune.snd -c 1 -o pipe.wav", 1, "not a regular file"},
                  {"tune.snd --all=1 -o keep.wav/dir", 1, "cannot create directory keep.wav/dir"},
                  {"tune.snd -o tune.snd", 1, "ROM image"},
                  {"tune.snd -o link.wav", 1, "ROM image"},
