@@ -108,8 +108,8 @@ MUTATIONS = [
       "std::memset(memory, 0, writeWindowLast + 1u);",
       "reset clears only the write window, not up to 0x04FF"),
     M("cpu-irq-mask", "cpu/Mc6802.cpp", "irq",
-      "    if (CC & flagI) return;\n    const u16 s = SP;",
-      "    const u16 s = SP;",
+      "    if (CC & flagI) return;\n    const bool complete",
+      "    const bool complete",
       "the interrupt is taken even with I set"),
     M("cpu-irq-stacked-i", "cpu/Mc6802.cpp", "irq",
       "write8(plus(s, -6), CC);",
@@ -119,7 +119,7 @@ MUTATIONS = [
       "    if (CC & flagI) CC = static_cast<u8>((CC & ~flagI) | maskBefore);\n",
       "",
       "RTI takes I as pulled, so it can mask interrupts"),
-    M("cpu-br-bhi", "cpu/Mc6802.cpp", "branches",
+    M("cpu-br-bhi", "cpu/Execution.h", "branches",
       "case Op::Bhi: return !c && !z;",
       "case Op::Bhi: return !c || !z;",
       "BHI branches when either C or Z is clear"),
@@ -134,29 +134,14 @@ MUTATIONS = [
       "static_cast<float>(dac - 128) * 0.001f;",
       "the DAC's zero is 128, not 127"),
     M("aud-silence", "audio/AudioEngine.cpp", "pacing",
-      "        std::memset(stream, 0, bytes);\n        return;\n    }\n\n    Mc6802& cpu",
-      "        return;\n    }\n\n    Mc6802& cpu",
+      "        std::memset(stream, 0, bytes);\n        if (tap != nullptr) tap->pushSilence(n);",
+      "        if (tap != nullptr) tap->pushSilence(n);",
       "a stopped processor leaves the buffer as it was instead of silence"),
     # ---- audio: mailbox ---------------------------------------------------------------------
     M("aud-apply-after-running", "audio/AudioEngine.cpp", "mailbox",
-      "    if (control.pending.load(std::memory_order_acquire)) {\n"
-      "        engine.applyCommands();\n"
-      "        control.pending.store(false, std::memory_order_release);\n"
-      "    }\n"
-      "\n"
-      "    if (!control.running.load(std::memory_order_relaxed)) {\n"
-      "        std::memset(stream, 0, bytes);\n"
-      "        return;\n"
-      "    }\n",
-      "    if (!control.running.load(std::memory_order_relaxed)) {\n"
-      "        std::memset(stream, 0, bytes);\n"
-      "        return;\n"
-      "    }\n"
-      "\n"
-      "    if (control.pending.load(std::memory_order_acquire)) {\n"
-      "        engine.applyCommands();\n"
-      "        control.pending.store(false, std::memory_order_release);\n"
-      "    }\n",
+      "    if (control.pending.load(std::memory_order_acquire)) {\n        engine.applyCommands();",
+      "    if (control.running.load(std::memory_order_relaxed) &&\n"
+      "        control.pending.load(std::memory_order_acquire)) {\n        engine.applyCommands();",
       "batches are applied only while running"),
     M("aud-step-while-running", "audio/AudioEngine.cpp", "mailbox",
       "if (c.step && !c.running.load(std::memory_order_relaxed)) cpu->step();",
@@ -296,19 +281,19 @@ MUTATIONS = [
       "the selection screen also waits for the mailbox to be emptied before polling"),
 
     # ---- tools/render: WAV writer -----------------------------------------------------------
-    M("wav-rate", "tools/render/WavFile.cpp", "WAV writer",
+    M("wav-rate", "audio/WavFile.cpp", "WAV writer",
       "info.samplerate = AudioEngine::sampleRate;",
       "info.samplerate = 44100;",
       "the WAV header says 44,100 Hz"),
-    M("wav-format", "tools/render/WavFile.cpp", "WAV writer",
+    M("wav-format", "audio/WavFile.cpp", "WAV writer",
       "(format == WavFormat::Pcm16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT)",
       "(format == WavFormat::Pcm16 ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16)",
       "--pcm16 and the float default swapped"),
-    M("wav-regular", "tools/render/WavFile.cpp", "WAV writer",
+    M("wav-regular", "audio/WavFile.cpp", "WAV writer",
       "if (ec || (exists && !S_ISREG(existing.st_mode))) {",
       "if (ec || (exists && S_ISDIR(existing.st_mode))) {",
       "only directories are refused as outputs; devices and FIFOs are replaced"),
-    M("wav-chmod", "tools/render/WavFile.cpp", "WAV writer",
+    M("wav-chmod", "audio/WavFile.cpp", "WAV writer",
       "fchmod(fd, mode) != 0 || fsync(fd) != 0",
       "fsync(fd) != 0",
       "the WAV keeps the private 0600 mode of its temporary file"),
