@@ -144,7 +144,8 @@ TEST_F(Screen, RegistersAndListingStandInTheirPlacesInTheirColours) {
     EXPECT_EQ(text(522, 100, 6, grey(255)), "CV.N.H");
 }
 
-// Stopped, the instruction at PC settles at heat 99; running or past 0xFFFF, nothing is lit.
+// Stopped, the instruction at PC settles at heat 99; running or past 0xFFFF, nothing is lit;
+// every entry cools.
 TEST(HeatLighting, StoppedInstructionAtPcIsLitUnlessRunningOrWrapping) {
     // PC, opcode (ldx #, unlisted, ldx #, ldx #, ldaa #, nop), stopped, bytes lit
     const std::tuple<std::uint16_t, std::uint8_t, bool, std::uint32_t> cases[] = {
@@ -153,6 +154,7 @@ TEST(HeatLighting, StoppedInstructionAtPcIsLitUnlessRunningOrWrapping) {
     for (auto [pc, opcode, stopped, length] : cases) {
         Machine m;
         m.program(pc, {opcode});
+        m.heat[0xFFFF] = 1; // cools to 0 like every other entry
         for (std::uint32_t heat : {49u, 98u, 99u, 99u}) {
             DebuggerScreen::lightAndAge(m.cpu, stopped);
             for (std::uint32_t a = 0; a < m.heat.size(); ++a)
