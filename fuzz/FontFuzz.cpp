@@ -1,5 +1,4 @@
-// Fuzzes the font loader: the input is written as "font.bmp" in a private directory and
-// loaded, then text is drawn with whatever came of it. Nothing may crash or leak.
+// The font loader on the input as a font.bmp, then text drawn with it: no crash, no leak.
 #include "fuzz/FuzzInput.h"
 #include "ui/BitmapFont.h"
 
@@ -9,10 +8,8 @@
 #include <fstream>
 #include <string>
 
-namespace {
-SDL_Renderer* renderer = nullptr;
-std::string fontPath;
-} // namespace
+static SDL_Renderer* renderer = nullptr;
+static std::string fontPath;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);

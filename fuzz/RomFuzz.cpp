@@ -1,7 +1,6 @@
-// Fuzzes the ROM scan and load in a private working directory made from the input, repeating:
-// kind nameLength name... contentLength(2) content... (kind bit 0: a directory; 1: ".snd"
-// appended; 2: content repeated to 64 times its length). The scan must list exactly the names
-// ending in ".snd", each once; loading any name must load the file or change nothing.
+// ROM scan and load in a directory built from: kind nameLength name... contentLength(2) content...
+// (kind bit 0: a directory; 1: ".snd" appended; 2: content repeated 64 times). The scan lists
+// exactly the ".snd" names; loading any name loads the file or changes nothing.
 #include "app/App.h"
 #include "fuzz/FuzzInput.h"
 
@@ -18,11 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-App* app = nullptr; // memory allocated as start-up does; no window or audio device
-fs::path directory;
-fs::path home; // the fuzzer's own working directory, where it keeps its corpus
+App* app = nullptr;       // memory allocated as start-up does; no window or audio device
+fs::path directory, home; // home: the fuzzer's own working directory, with its corpus
 
-// Loads name and checks the outcome against files, the regular files of the directory.
 void loadAndCheck(const std::string& name, const std::map<std::string, std::string>& files) {
     const std::vector<std::uint8_t> before = app->board.memory;
     const std::string loadedBefore = app->browser.loadedFileName;
@@ -35,9 +32,7 @@ void loadAndCheck(const std::string& name, const std::map<std::string, std::stri
         FUZZ_CHECK(memory == before);
         return;
     }
-    // The file's first 2048 bytes (or fewer) over the PROM, the rest of the image kept, the
-    // processor reset to the image's vector.
-    std::vector<std::uint8_t> expected = before;
+    std::vector<std::uint8_t> expected = before; // the PROM replaced, 0x0500 on kept, reset
     const std::size_t n = std::min<std::size_t>(file->second.size(), Mc6802::romSize);
     std::copy_n(file->second.begin(), n, expected.begin() + Mc6802::romBase);
     FUZZ_CHECK(app->mode == App::modeDebugger && app->browser.loadedFileName == name);
@@ -51,8 +46,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     std::string pattern = (fs::temp_directory_path() / "hummbox-rom-fuzz-XXXXXX").string();
     FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
-    directory = pattern;
-    home = fs::current_path();
+    directory = pattern, home = fs::current_path();
     app = new App;
     app->board.allocate();
     return 0;
@@ -87,14 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool made = (kind & 0x01) ? fs::create_directory(name, ec)
                                         : static_cast<bool>(std::ofstream(name) << content);
         if (made && !(kind & 0x01)) files.emplace(name, content);
-        if (made && name.size() >= 4 && name.substr(name.size() - 4) == ".snd")
-            roms.push_back(name);
+        if (made && name.ends_with(".snd")) roms.push_back(name);
     }
 
     app->browser.scan();
     std::vector<std::string> listed = app->browser.fileNames;
-    std::sort(listed.begin(), listed.end());
-    std::sort(roms.begin(), roms.end());
+    std::sort(listed.begin(), listed.end()), std::sort(roms.begin(), roms.end());
     FUZZ_CHECK(listed == roms);
     for (const std::string& name : names)
         loadAndCheck(name, files);

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Soak test: the real hummbox built with ThreadSanitizer, in a window under Xvfb, the demo ROM
-# running at speed 100 under random keys (never Escape or L) for the given seconds (default
-# 60). Fails on a ThreadSanitizer report, on memory (RSS) that keeps growing, on audio buffers
-# that needed more processor time than they play, or on a bad exit.
+# Soak test: hummbox built with ThreadSanitizer under Xvfb, the demo at speed 100 under random
+# keys for N seconds (default 60). Fails on a race, growing RSS, audio starvation or a bad exit.
 #   SOAK_BUILD_DIR=build-soak tools/soak.sh 1800   half an hour, in a build tree of its own
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,13 +47,10 @@ print(f"soak: {seconds} s; RSS (KiB) every 5 s: {' '.join(str(r) for _, r in sam
       f"soak: load average at the end: {' '.join(open('/proc/loadavg').read().split()[:3])}")
 failures = [f"hummbox exited with status {status}"] if status or not end_rss else []
 failures += [f"ThreadSanitizer reports:\n{open(p).read()}" for p in glob.glob(f"{out}/tsan*")]
-# Flat after the first quarter: at most 10 % and 40 MiB more. The instrumented build takes one
-# step of about 32 MiB in its first minute; a leak of one frame's snapshot (320 KiB) per frame
+# Flat after the first quarter: the instrumented build steps ~32 MiB once; a 320 KiB/frame leak
 # passes 40 MiB within 3 s.
 failures += ["memory grew"] if end_rss > warm * 1.1 + 40960 else []
-# Wall-time overruns count preemption too and are only reported. The callback's own processor
-# time may exceed a buffer's playing time in one buffer in 1,000 at most (ThreadSanitizer's
-# pauses make a rare late buffer; starvation makes many).
+# At most 1 buffer in 1,000 may take more processor time than it plays (wall time only reported).
 failures += ["the audio callback needed more processor time than its buffers play"] \
     if not timing or int(timing[1]) == 0 or int(timing[2]) * 1000 > int(timing[1]) else []
 print("\n".join(f"soak: {f}" for f in failures) or "soak: passed")

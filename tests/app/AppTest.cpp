@@ -5,14 +5,12 @@
 
 #include <chrono>
 
-// A session: it starts on the selection screen, audio paused; Return loads and plays, the
-// processor waiting for P; keys wait in SDL's queue while a batch is pending; L stops, rescans
-// and pauses; Escape ends the loop after its iteration, so a Return beside it still loads.
+// Starts on the selection screen, audio paused; Return loads and plays, stopped; keys wait
+// while a batch is pending; L stops, rescans, pauses; Escape ends after its iteration.
 TEST(App, MainLoopFollowsTheKeys) {
     LiveApp live([] { ScratchDir::write("tune.snd", readRomImage("demo")); });
     ASSERT_TRUE(live.started);
     App& app = live.app;
-    // Presenting on the dummy video driver does not wait: the loop paces itself to 60 Hz.
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 12; ++i)
         EXPECT_TRUE(app.iterate());
@@ -52,8 +50,7 @@ TEST(App, MainLoopFollowsTheKeys) {
     EXPECT_EQ(app.browser.loadedFileName, "later.snd");
 }
 
-// The processor's clock and the key hand-over both need the audio callback: without any
-// audio device (here: the device is taken) start-up fails with one line saying so.
+// Without an audio device (here: taken) start-up fails with one line saying so.
 TEST(App, WithoutAnAudioDeviceStartUpSaysSoAndFails) {
     LiveApp live([] {
         SDL_Init(SDL_INIT_AUDIO);

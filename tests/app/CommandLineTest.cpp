@@ -12,9 +12,8 @@ static CommandLine parse(std::vector<const char*> args) {
     return CommandLine::parse(int(args.size()), args.data());
 }
 
-// Usable: each row a command line and where the selection screen then lists from, which image
-// it loads at once, and whether the complete instruction set was asked for. Refused: each a
-// single line, naming the argument at fault (the last one), and status 2.
+// Usable: arguments, directory listed, image loaded at once, complete instruction set asked.
+// Refused: one line naming the argument at fault (the last one), status 2.
 TEST(CommandLine, AcceptsUsablePathsAndRefusesTheRest) {
     ScratchDir dir;
     const std::string odd = "sub dir/caf\xc3\xa9 \x80.snd";

@@ -3,8 +3,7 @@
 #include "app/App.h"
 #include "tests/support/ScratchDir.h"
 
-// A whole started App in a scratch working directory that holds the program's font, torn
-// down at the end. prepare runs in the directory before init (files for the first scan).
+// A started App in a scratch directory with the font; prepare runs there before init.
 struct LiveApp {
     ScratchDir dir;
     App app;

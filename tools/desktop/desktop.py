@@ -1,6 +1,4 @@
-"""hummbox in a private X server (Xvfb): keys typed through XTEST, the window read back glyph
-by glyph with the program's font, the audio that SDL's disk driver writes (float mono at
-48 kHz, zeros while paused). Debian packages: xvfb, python3-xlib, python3-pil."""
+"""hummbox under Xvfb: keys via XTEST, the window read back by glyph, SDL's disk audio (f32 mono)."""
 
 import array, os, shutil, subprocess, tempfile, time  # noqa: E401
 
@@ -30,14 +28,12 @@ def wait_until(probe, timeout, what):
 
 
 class Shot:
-    """A screenshot of the window: each character an 8 x 8 cell whose lit pixels form one
-    glyph of the font, in the colour of its text."""
+    """A screenshot of the window read as 8 x 8 cells of the font's glyphs."""
 
     def __init__(self, img, glyphs):
         self.img, self.px, self.glyphs = img, img.load(), glyphs
 
-    def cell(self, x, y):
-        """The character at (x, y) and the set of its lit colours."""
+    def cell(self, x, y):  # the character at (x, y) and the set of its lit colours
         pixels = [self.px[x + i, y + j] for j in range(8) for i in range(8)]
         mask = tuple(max(c) >= 8 for c in pixels)
         lit = {c for c, on in zip(pixels, mask) if on}
@@ -83,8 +79,7 @@ def sounding_seconds(values):
 
 
 class Desktop:
-    """An X server, a work directory with run_dir's font and ROMs, and one hummbox at a time
-    in it, with env added to the caller's environment less its display and drivers."""
+    """An X server, a work directory with run_dir's font and ROMs, and one hummbox at a time."""
 
     def __init__(self, binary, run_dir, out, roms=("demo.snd", "tone.snd"), screen="1024x800",
                  **env):
@@ -111,8 +106,7 @@ class Desktop:
         keep = {k: v for k, v in os.environ.items() if k not in (
             "DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
         shown = {"DISPLAY": self.display_name} if show else {}
-        # Without SDL's signal handlers a SIGTERM or SIGINT from outside ends hummbox by that
-        # signal (status -15 or -2) instead of passing for a quit (status 0).
+        # No SDL signal handlers: a SIGTERM from outside ends hummbox with -15, not a quit's 0.
         env = keep | shown | {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio,
                               "SDL_NO_SIGNAL_HANDLERS": "1"} | self.env | env
         with open(self.log, "wb") as log:
@@ -122,8 +116,7 @@ class Desktop:
             self.attach()
 
     def attach(self):
-        """Finds hummbox's mapped window and gives it the keyboard focus. SDL maps a first
-        window and replaces it within milliseconds when its renderer needs another kind."""
+        """Focuses hummbox's mapped window (SDL may replace its first window at once)."""
         self.window = wait_until(self.find_window, 20, "the hummbox window")
         self.window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
         self.x.sync()
