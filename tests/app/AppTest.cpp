@@ -54,8 +54,8 @@ TEST(App, MainLoopFollowsTheKeys) {
 TEST(App, WithoutAnAudioDeviceStartUpSaysSoAndFails) {
     LiveApp live([] {
         SDL_Init(SDL_INIT_AUDIO);
-        SDL_AudioSpec spec{}; // SDL's defaults; no callback: a queue
-        EXPECT_EQ(SDL_OpenAudio(&spec, nullptr), 0) << SDL_GetError();
+        SDL_AudioSpec wanted{}; // SDL's defaults; no callback: a queue
+        EXPECT_EQ(SDL_OpenAudio(&wanted, nullptr), 0) << SDL_GetError();
         testing::internal::CaptureStderr();
     });
     const std::string said = testing::internal::GetCapturedStderr();
