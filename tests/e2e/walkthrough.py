@@ -204,9 +204,11 @@ def record_what_plays(s):
     step(f"V, I, V record command 01 into {first.name}: {len(samples) / RATE:.2f} s, "
          f"{hz:.1f} Hz sounding {length:.3f} s")
     s.key("v")
+    second = Path(s.workdir, "hummbox-002.wav")  # claimed when the main loop takes V
+    wait_until(lambda: (second.exists(), second), 5, "record: hummbox-002.wav begun")
     s.wait_count(s.count() + RATE // 2, "record: half a second more")
     s.quit_with(lambda: s.key("Escape"), "Escape while recording")
-    _, _, more = read_recording(Path(s.workdir, "hummbox-002.wav"))
+    _, _, more = read_recording(second)
     expect(len(more) >= RATE // 2, f"hummbox-002.wav: {len(more)} samples, not half a second")
     step(f"Escape while recording finishes hummbox-002.wav: {len(more) / RATE:.2f} s of silence")
 
