@@ -42,6 +42,7 @@ std::vector<std::string> fontPlaces() {
 
 App::App() {
     screen.hexDigits = hexTable;
+    screen.labels = &browser.labels;
 }
 
 bool App::init() {
@@ -117,7 +118,8 @@ bool App::iterate() {
     if (control.record) recorder.toggle();
     if (control.help) screen.helpShown = !screen.helpShown;
     if (control.fullscreen) screen.toggleFullscreen();
-    control.record = control.help = control.fullscreen = false;
+    if (control.labels && !browser.labels.empty()) screen.labelled = !screen.labelled;
+    control.record = control.help = control.fullscreen = control.labels = false;
     recorder.service();
     screen.fitToWindow();
 
@@ -140,6 +142,7 @@ bool App::iterate() {
         status.speed = snapshot.speed;
         status.running = control.running.load();
         status.recording = recorder.statusText();
+        status.label = browser.labels.containing(snapshot.cpu.PC);
         status.instructionSet = instructionSetName(snapshot.cpu.instructionSet);
         screen.drawFrame(snapshot.cpu, snapshot.editCursor);
         screen.drawOverlays();

@@ -29,6 +29,7 @@ struct ControlBlock {
     bool help = false;
     bool fullscreen = false;
     bool record = false; // V: start or stop recording
+    bool labels = false; // N: plain or labelled listing
 
     // Resets every batch field to "no command"; running and pending are left alone.
     void clearBatch();

@@ -32,6 +32,7 @@ void applyKey(SDL_Keycode key, ControlBlock& control) {
     case SDLK_h: control.help = !control.help; break;
     case SDLK_F11: control.fullscreen = !control.fullscreen; break;
     case SDLK_v: control.record = true; break;
+    case SDLK_n: control.labels = true; break;
     case SDLK_x: control.switchInstructionSet = true; break;
     default:
         if (key >= SDLK_0 && key <= SDLK_9)

@@ -1,6 +1,6 @@
 # The demo sound ROMs: roms/*.asm assembled with crasm into S-records, turned into raw
 # 2,048-byte images for 0xF800..0xFFFF with srec_cat and placed in the run directory
-# beside font.bmp. The listings stay in build/roms for the tests.
+# beside font.bmp, each with its crasm listing (demo.lst beside demo.snd) for the labels.
 
 find_program(CRASM_EXECUTABLE crasm)
 find_program(SREC_CAT_EXECUTABLE srec_cat)
@@ -17,10 +17,11 @@ set(HUMMBOX_ROM_BUILD_DIR ${CMAKE_BINARY_DIR}/roms)
 
 file(GLOB HUMMBOX_ROM_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../roms/*.asm)
 set(HUMMBOX_ROM_IMAGES)
+set(HUMMBOX_ROM_LISTINGS)
 foreach(source ${HUMMBOX_ROM_SOURCES})
     get_filename_component(name ${source} NAME_WE)
     set(image ${HUMMBOX_RUN_DIR}/${name}.snd)
-    set(listing ${HUMMBOX_ROM_BUILD_DIR}/${name}.lst)
+    set(listing ${HUMMBOX_RUN_DIR}/${name}.lst)
     add_custom_command(
         OUTPUT ${image} ${listing}
         COMMAND ${CMAKE_COMMAND}
@@ -32,6 +33,7 @@ foreach(source ${HUMMBOX_ROM_SOURCES})
         COMMENT "Assembling ROM ${name}.snd"
         VERBATIM)
     list(APPEND HUMMBOX_ROM_IMAGES ${image})
+    list(APPEND HUMMBOX_ROM_LISTINGS ${listing})
 endforeach()
 
 add_custom_target(hummbox_roms ALL DEPENDS ${HUMMBOX_ROM_IMAGES})

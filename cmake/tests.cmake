@@ -11,7 +11,7 @@ target_include_directories(hummbox_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(hummbox_tests PRIVATE hummbox_core GTest::gtest GTest::gtest_main)
 target_compile_definitions(hummbox_tests PRIVATE
     "HUMMBOX_FONT_BMP=\"${HUMMBOX_FONT_BMP}\""
-    "HUMMBOX_ROM_DIR=\"${HUMMBOX_RUN_DIR}\"" "HUMMBOX_ROM_LISTING_DIR=\"${HUMMBOX_ROM_BUILD_DIR}\""
+    "HUMMBOX_ROM_DIR=\"${HUMMBOX_RUN_DIR}\"" "HUMMBOX_ROM_LISTING_DIR=\"${HUMMBOX_RUN_DIR}\""
     "HUMMBOX_RENDER_EXE=\"$<TARGET_FILE:hummbox-render>\"")
 add_dependencies(hummbox_tests hummbox_font hummbox_roms hummbox-render)
 gtest_discover_tests(hummbox_tests DISCOVERY_TIMEOUT 60

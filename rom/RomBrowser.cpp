@@ -75,6 +75,7 @@ void RomBrowser::loadImage(App& app, const std::string& name) {
     // Audio output is paused here, so the audio thread is not running the processor.
     loadedFileName = name;
     std::memcpy(app.cpu.memory + Mc6802::romBase, image.bytes.data(), image.length);
+    labels.load((directory / name).string(), app.cpu.memory + Mc6802::romBase);
     app.cpu.reset();
     app.mode = App::modeDebugger;
     SDL_PauseAudio(0);

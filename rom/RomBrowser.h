@@ -1,7 +1,9 @@
 #pragma once
 
+#include "ui/Labels.h"
 #include <array>
 #include <cstdint>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ struct RomBrowser {
     std::string loadedFileName;
     std::int32_t firstShown = 0;     // the entry on the list's top line, for lists that scroll
     std::filesystem::path directory; // listed and loaded from; empty: the working directory
+    Labels labels;                   // from the loaded image's listing, when it has one
 
     // The first bytes of an image (at most the PROM's size) and how many the file held.
     struct Image {
@@ -26,8 +29,8 @@ struct RomBrowser {
     // Lists the entries of the directory whose extension is exactly ".snd".
     void scan();
     // Copies the image into 0xF800..0xFFFF, resets the processor, shows the debugger and
-    // resumes audio. A name (relative to the directory) that cannot be opened or read
-    // changes nothing.
+    // resumes audio; reads the labels of the listing beside it. A name (relative to the directory)
+    // that cannot be opened or read changes nothing.
     void loadImage(App& app, const std::string& name);
     // Reads an image as a load does. False, with SDL's error set, for anything but a regular
     // file that opens and reads to its end or to the PROM's size.

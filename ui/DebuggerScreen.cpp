@@ -3,6 +3,7 @@
 #include "cpu/HeatMap.h"
 #include "cpu/Mc6802.h"
 #include "ui/HelpOverlay.h"
+#include "ui/Labels.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +27,8 @@ constexpr int listingY = 56;
 constexpr int listingAddressX = 590;
 constexpr int listingTextX = 638;
 constexpr int listingTextLength = 11;
+constexpr std::size_t labelledTextLength = (DebuggerScreen::windowWidth - listingTextX) / 8;
+constexpr std::size_t labelLineLength = (DebuggerScreen::windowWidth - listingAddressX) / 8;
 constexpr int registerPanelX = 490;
 
 struct FixedText {
@@ -193,9 +196,20 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     font->drawText(registerCC, 10, registerPanelX, 100);
 
     // Listing from PC, darkening downward, running on across 0xFFFF.
+    const bool named = labelled && labels != nullptr && !labels->empty();
+    const std::string* pendingLabel = nullptr; // drawn on its own line, then its instruction
     std::uint16_t address = cpu.PC;
     for (int k = 0; k < listingLines; ++k) {
         const int y = listingY + 8 * k;
+        if (named && pendingLabel == nullptr && (pendingLabel = labels->nameAt(address))) {
+            const auto green = static_cast<std::uint8_t>(63 - k / 2);
+            font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
+            const std::string line = *pendingLabel + ':';
+            font->drawText(line.c_str(), std::min<std::size_t>(line.size(), labelLineLength),
+                           listingAddressX, y);
+            continue;
+        }
+        pendingLabel = nullptr;
         putHex(hexDigits, textBuffer, address, 4);
         const auto green = static_cast<std::uint8_t>(63 - k / 2);
         font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
@@ -206,7 +220,12 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
         address = static_cast<std::uint16_t>(cpu.disassemble(address, textBuffer));
         const auto grey = static_cast<std::uint8_t>(255 - 2 * k);
         font->setColor(grey, grey, grey);
-        font->drawText(textBuffer, listingTextLength, listingTextX, y);
+        if (named) {
+            labels->labelOperand(textBuffer, labelledTextLength);
+            font->drawText(textBuffer, std::strlen(textBuffer), listingTextX, y);
+        } else {
+            font->drawText(textBuffer, listingTextLength, listingTextX, y);
+        }
     }
 
     setColour(*font, titleColour);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+struct Labels;
 struct Mc6802;
 
 // The debugger screen: window, renderer, font, and the drawing of one frame (hex panels
@@ -35,6 +36,8 @@ struct DebuggerScreen {
     char registerCC[11]{};
     StatusLine status; // filled by the App each frame, drawn by drawFrame
     bool helpShown = false;
+    const Labels* labels = nullptr; // set by the App; the labelled listing reads them
+    bool labelled = false;          // N: the listing names addresses by their labels
 
     // The window's scale when it opens: the largest whole number at which the picture fits
     // the usable display area, at least 1.

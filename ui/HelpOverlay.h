@@ -27,6 +27,7 @@ struct HelpOverlay {
         {"[ / ]", "one cycle per sample fewer / more (1 to 100)", ""},
         {"V", "start / stop recording the audio to a WAV file", ""},
         {"X", "switch the instruction set", ""},
+        {"N", "listing with / without the ROM's labels", ""},
         {"H", "show / hide this help", "show / hide this help"},
         {"F11", "fullscreen on / off", "fullscreen on / off"},
         {"Escape", "quit", "quit"},

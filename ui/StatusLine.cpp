@@ -45,7 +45,14 @@ void StatusLine::format(int row, char (&out)[columns + 1]) const {
         std::memcpy(out + columns - hintLength, hint, hintLength);
         break;
     }
-    case 3: fit(recording.data(), recording.size(), out, columns); break;
+    case 3:
+        if (!recording.empty()) {
+            fit(recording.data(), recording.size(), out, columns);
+        } else if (!label.empty()) {
+            const std::string text = "PC in " + label;
+            fit(text.data(), text.size(), out, columns);
+        }
+        break;
     default: break;
     }
 }

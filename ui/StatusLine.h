@@ -16,6 +16,7 @@ struct StatusLine {
     bool running = false;
     std::string instructionSet; // e.g. "board"; empty shows nothing
     std::string recording;      // e.g. "recording take-3.wav 0:12"; empty shows nothing
+    std::string label;          // where PC is, e.g. "delay+3"; shown when not recording
 
     // Row `row` as exactly `columns` characters, blank-padded; a text too long for its row
     // keeps its start and its end around "..." so that a ROM's extension stays visible.

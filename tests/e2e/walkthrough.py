@@ -214,12 +214,12 @@ def record_what_plays(s):
 
 
 # --- The status line and the help box -------------------------------------------------------
-STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 286  # the help box's first line of text
+STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 282  # the help box's first line of text
 
 
 def help_box(shown=True):
     rows = ((0, "Keys"), (2, "Key          Debugger"), (7, "P            run / stop"),
-            (19, "F11          fullscreen on / off"), (22, "H closes this help"))
+            (20, "F11          fullscreen on / off"), (23, "H closes this help"))
     check = all_of(*(shows(HELP_X, HELP_Y + 8 * n, text) for n, text in rows))
     return check if shown else lambda shot: (not check(shot)[0], "the help box still shows")
 

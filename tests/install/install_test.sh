@@ -9,7 +9,7 @@ prefix="$tmp/pre fix"
 fail() { echo "install test: $*" >&2; exit 1; }
 
 cmake --install "$1" --prefix "$prefix" >/dev/null
-for f in bin/hummbox bin/hummbox-render share/hummbox/tone.snd share/applications/hummbox.desktop; do
+for f in bin/hummbox bin/hummbox-render share/hummbox/tone.snd share/hummbox/demo.lst share/applications/hummbox.desktop; do
     [ -f "$prefix/$f" ] || fail "$f not installed"; done
 ! command -v desktop-file-validate >/dev/null ||
     desktop-file-validate "$prefix/share/applications/hummbox.desktop" || fail "desktop entry"

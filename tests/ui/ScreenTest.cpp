@@ -3,6 +3,7 @@
 #include "tests/support/ScratchDir.h"
 #include "ui/DebuggerScreen.h"
 #include "ui/HelpOverlay.h"
+#include "ui/Labels.h"
 #include "ui/StatusLine.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,24 @@ TEST_F(Screen, RegistersAndListingStandInTheirPlacesInTheirColours) {
     m.cpu.CC = 0xEB; // with 0x14 above: every flag both set and clear, bits 6-7 not shown
     draw();
     EXPECT_EQ(text(522, 100, 6, grey(255)), "CV.N.H");
+}
+
+// With N, a label line stands above the instruction it names and operands show label names;
+// the status line names the label PC is in.
+TEST_F(Screen, TheLabelledListingNamesAddresses) {
+    Labels labels;
+    labels.entries = {{0xF800, "start"}, {0xF803, "delay"}};
+    std::tie(screen.labels, screen.labelled, screen.status.label) =
+        std::tuple(&labels, true, "start");
+    m.program(0xF800, {0xBD, 0xF8, 0x03, 0x39}); // jsr $f803; rts
+    m.cpu.PC = 0xF800;
+    draw();
+    std::string got;
+    for (int k = 0; k < 4; ++k)
+        got += text(590, 56 + 8 * k, 6, rgb(63 - k / 2, 175 - k, 63 - k / 2)) +
+               text(638, 56 + 8 * k, 10, grey(255 - 2 * k)) + '|';
+    EXPECT_EQ(got, "start:          |F800  jsr  delay|delay:          |F803  rts       |");
+    EXPECT_EQ(text(490, 24, 11, rgb(170, 204, 255)), "PC in start");
 }
 
 // Stopped, the instruction at PC settles at heat 99; running or past 0xFFFF, nothing is lit;

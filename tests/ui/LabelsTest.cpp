@@ -1,0 +1,59 @@
+#include "ui/Labels.h"
+#include "tests/support/RomImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <sstream>
+
+// The demo's labels agree with crasm's own symbol table ("^F831   Abs CMDTAB"), cmdtab's
+// bytes running over several listing lines; a changed byte, code outside the PROM or no
+// listing at all is refused whole.
+TEST(Labels, ReadTheDemoListingAndRefuseADamagedOne) {
+    std::vector<std::uint8_t> image = readRomImage("demo");
+    std::ifstream in(romListingPath("demo"));
+    const std::string listing{std::istreambuf_iterator<char>(in), {}};
+    Labels labels;
+    std::string error, symbols, read;
+    ASSERT_TRUE(image.size() == 2048 && labels.parse(listing, image.data(), error)) << error;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > 12 && line.compare(8, 4, "Abs ") == 0)
+            symbols += line.substr(12, line.find(' ', 12) - 12) + '=' + line.substr(1, 4) + ' ';
+    for (const Labels::Entry& e : labels.entries) {
+        char entry[64];
+        std::snprintf(entry, sizeof entry, "%s=%04X ", e.name.c_str(), e.address);
+        for (char* c = entry; *c != '\0'; ++c)
+            *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+        EXPECT_NE(symbols.find(entry), std::string::npos) << entry;
+        read += entry;
+    }
+    EXPECT_NE(read.find("RESET=F800 "), std::string::npos);
+    EXPECT_NE(read.find("CMDTAB=F831 "), std::string::npos);
+
+    std::string changedByte = listing, lowCode = listing;
+    changedByte.replace(changedByte.find("F80B BDF855"), 11, "F80B BDF856");
+    lowCode.replace(lowCode.find("F80B BDF855"), 4, "080B");
+    for (const std::string& text : {changedByte, lowCode, std::string("not a listing\n")}) {
+        EXPECT_FALSE(labels.parse(text, image.data(), error = ""));
+        EXPECT_TRUE(labels.empty() && !error.empty());
+    }
+}
+
+TEST(Labels, ContainingAndOperandsAtTheirBoundaries) {
+    Labels labels;
+    labels.entries = {{0xF800, "reset"}, {0xF84A, "delay"}, {0xFFF8, "averyverylongname"}};
+    std::string got;
+    for (unsigned address : {0xF7FF, 0xF800, 0xF849, 0xF84A, 0xF84D, 0xFFFF})
+        got += labels.containing(static_cast<std::uint16_t>(address)) + ',';
+    EXPECT_EQ(got, ",reset,reset+73,delay,delay+3,averyverylongname+7,");
+    got.clear();
+    for (const char* text :
+         {"jsr  $f84a", "jsr  $f84b", "ldx  #$f84a", "jmp  $fff8", "ldaa $4a,x"}) {
+        char buffer[16];
+        labels.labelOperand(std::strcpy(buffer, text), 12);
+        got += std::string(buffer) + ',';
+    }
+    EXPECT_EQ(got, "jsr  delay,jsr  $f84b,ldx  #$f84a,jmp  averyve,ldaa $4a,x,");
+}

@@ -1,0 +1,175 @@
+#include "ui/Labels.h"
+
+#include "cpu/Mc6802.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// A listing line: address (4 hex digits or blank), code bytes, the source line number
+// right-aligned to column 25, two spaces, the source from column 28. Lines whose code does
+// not fit carry the earlier bytes on lines of their own, with an address and no number.
+constexpr std::size_t sourceColumn = 28;
+constexpr std::size_t bytesColumn = 5;
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The address at the start of a code line, or -1.
+long codeAddress(std::string_view line) {
+    if (line.size() < bytesColumn || line[4] != ' ') return -1;
+    long value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int digit = hexValue(line[i]);
+        if (digit < 0) return -1;
+        value = value << 4 | digit;
+    }
+    return value;
+}
+
+bool numbered(std::string_view line) {
+    if (line.size() < sourceColumn || line[26] != ' ' || line[27] != ' ') return false;
+    return std::isdigit(static_cast<unsigned char>(line[25])) != 0;
+}
+
+bool identifierStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '.';
+}
+bool identifierChar(char c) {
+    return identifierStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+} // namespace
+
+bool Labels::parse(std::string_view listing, const std::uint8_t* image, std::string& error) {
+    entries.clear();
+    std::vector<Entry> found;
+    long chunkStart = -1; // first address of a line's code carried on earlier lines
+    bool anyCode = false;
+    std::size_t lineNumber = 0;
+    while (!listing.empty()) {
+        const std::size_t end = std::min(listing.find('\n'), listing.size());
+        std::string_view line = listing.substr(0, end);
+        listing.remove_prefix(std::min(end + 1, listing.size()));
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+        const long address = codeAddress(line);
+        if (address >= 0) {
+            std::size_t column = bytesColumn, count = 0;
+            while (column + 1 < line.size() && hexValue(line[column]) >= 0 &&
+                   hexValue(line[column + 1]) >= 0) {
+                const long at = address + static_cast<long>(count);
+                if (at < Mc6802::romBase || at > 0xFFFF) {
+                    error = "line " + std::to_string(lineNumber) + ": code outside F800..FFFF";
+                    return false;
+                }
+                const auto byte = static_cast<std::uint8_t>(hexValue(line[column]) << 4 |
+                                                            hexValue(line[column + 1]));
+                if (image[at - Mc6802::romBase] != byte) {
+                    char where[64];
+                    std::snprintf(where, sizeof where, "line %zu: the byte at %04lX differs",
+                                  lineNumber, at);
+                    error = where;
+                    return false;
+                }
+                column += 2;
+                ++count;
+            }
+            if (count > 0) anyCode = true;
+            if (!numbered(line)) {
+                if (count > 0 && chunkStart < 0) chunkStart = address;
+                continue;
+            }
+        }
+        if (!numbered(line)) continue;
+        const std::string_view source = line.substr(sourceColumn);
+        const long labelAddress = chunkStart >= 0 ? chunkStart : address;
+        chunkStart = -1;
+        if (address < 0 || source.empty() || !identifierStart(source[0])) continue;
+        std::size_t length = 1;
+        while (length < source.size() && identifierChar(source[length]))
+            ++length;
+        found.push_back(
+            {static_cast<std::uint16_t>(labelAddress), std::string(source.substr(0, length))});
+    }
+    if (!anyCode) {
+        error = "no code lines";
+        return false;
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Entry& a, const Entry& b) { return a.address < b.address; });
+    found.erase(std::unique(found.begin(), found.end(),
+                            [](const Entry& a, const Entry& b) { return a.address == b.address; }),
+                found.end());
+    entries = std::move(found);
+    return true;
+}
+
+void Labels::load(const std::string& imagePath, const std::uint8_t* image) {
+    entries.clear();
+    std::filesystem::path path(imagePath);
+    path.replace_extension(".lst");
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(path, ignored)) return;
+    const auto size = std::filesystem::file_size(path, ignored);
+    std::string error;
+    if (ignored || size > maxListingBytes) {
+        error = "larger than 1 MiB";
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.bad() && parse(text, image, error)) return;
+        if (error.empty()) error = "cannot be read";
+    }
+    std::fprintf(stderr, "hummbox: ignoring the labels in %s: %s\n", path.string().c_str(),
+                 error.c_str());
+}
+
+const std::string* Labels::nameAt(std::uint16_t address) const {
+    const auto it = std::lower_bound(entries.begin(), entries.end(), address,
+                                     [](const Entry& e, std::uint16_t a) { return e.address < a; });
+    return it != entries.end() && it->address == address ? &it->name : nullptr;
+}
+
+std::string Labels::containing(std::uint16_t address) const {
+    const auto it = std::upper_bound(entries.begin(), entries.end(), address,
+                                     [](std::uint16_t a, const Entry& e) { return a < e.address; });
+    if (it == entries.begin()) return {};
+    const Entry& label = *std::prev(it);
+    if (label.address == address) return label.name;
+    return label.name + '+' + std::to_string(address - label.address);
+}
+
+void Labels::labelOperand(char* text, std::size_t columns) const {
+    const std::size_t length = std::strlen(text);
+    // An extended operand is the text's last five characters, "$hhhh", after a blank.
+    if (length >= 6 && text[length - 5] == '$' && text[length - 6] == ' ') {
+        unsigned value = 0;
+        bool hex = true;
+        for (std::size_t i = length - 4; i < length; ++i) {
+            const int digit = hexValue(text[i]);
+            hex = hex && digit >= 0;
+            value = value << 4 | static_cast<unsigned>(digit < 0 ? 0 : digit);
+        }
+        const std::string* name = hex ? nameAt(static_cast<std::uint16_t>(value)) : nullptr;
+        if (name != nullptr) {
+            const std::size_t start = length - 5;
+            const std::size_t room = columns > start ? columns - start : 0;
+            const std::size_t n = std::min(name->size(), room);
+            std::memcpy(text + start, name->data(), n);
+            text[start + n] = '\0';
+        }
+    }
+    if (std::strlen(text) > columns) text[columns] = '\0';
+}
