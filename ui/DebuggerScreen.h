@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/BitmapFont.h"
+#include "ui/Scope.h"
 #include "ui/StatusLine.h"
 
 #include <SDL.h>
@@ -35,6 +36,7 @@ struct DebuggerScreen {
     char registerCC[11]{};
     StatusLine status; // filled by the App each frame, drawn by drawFrame
     bool helpShown = false;
+    Scope scope; // fed by the App with the audio output, drawn by drawFrame
 
     // The window's scale when it opens: the largest whole number at which the picture fits
     // the usable display area, at least 1.
