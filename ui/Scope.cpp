@@ -14,7 +14,7 @@ void Scope::feed(const float* samples, std::size_t n) {
 }
 
 void Scope::clear() {
-    recent.fill(0.0f);
+    std::fill(recent.begin(), recent.end(), 0.0f);
 }
 
 std::array<int, Scope::traceLength> Scope::trace() const {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <vector>
 
 // A live oscilloscope of the DAC output. It keeps a window of the most recent samples and
 // shows 256 of them, starting at the last rising crossing of the window's mid level that
@@ -31,5 +32,5 @@ class Scope {
     void draw(SDL_Renderer* renderer) const;
 
   private:
-    std::array<float, windowLength> recent{}; // oldest first
+    std::vector<float> recent = std::vector<float>(windowLength); // oldest first; off the stack
 };
