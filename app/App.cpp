@@ -61,6 +61,8 @@ bool App::init() {
     audio.control = &control;
     audio.editCursor = 0;
     recorder.engine = &audio;
+    // The callback runs only while the debugger shows, which is when the ring is drained.
+    audio.scopeTap.store(&scopeRing, std::memory_order_release);
 
     // The display comes up before the audio device: SDL reads its hint list from a newly
     // started audio thread without a lock, while creating a window and renderer adds to it.
@@ -128,6 +130,7 @@ bool App::iterate() {
         browser.scan();
         mode = modeRomSelect;
         SDL_PauseAudio(1);
+        screen.scope.clear(); // the next ROM's trace starts flat
     }
 
     if (mode == modeDebugger) {
@@ -137,6 +140,9 @@ bool App::iterate() {
         snapshot.capture(cpu, audio.editCursor, audio.speed);
         DebuggerScreen::lightAndAge(cpu, !control.running.load());
         SDL_UnlockAudio();
+        float samples[1024];
+        for (std::size_t n; (n = scopeRing.pop(samples, 1024)) > 0;)
+            screen.scope.feed(samples, n);
         StatusLine& status = screen.status;
         status.romName = browser.loadedFileName;
         status.speed = snapshot.speed;

@@ -5,6 +5,7 @@
 #include "audio/ControlBlock.h"
 #include "audio/Input.h"
 #include "audio/Recorder.h"
+#include "audio/SampleRing.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 #include "rom/RomBrowser.h"
@@ -27,10 +28,11 @@ struct App {
     Mc6802& cpu = board.cpu;
     AudioEngine audio;
     RomBrowser browser;
-    CpuSnapshot snapshot;      // what the debugger screen draws from
-    bool presentWaits = false; // presenting waits for the display's refresh (vsync)
-    Options options;           // from the command line, set before init
-    Recorder recorder;         // V: the audio output into numbered WAV files
+    CpuSnapshot snapshot;       // what the debugger screen draws from
+    bool presentWaits = false;  // presenting waits for the display's refresh (vsync)
+    Options options;            // from the command line, set before init
+    Recorder recorder;          // V: the audio output into numbered WAV files
+    SampleRing scopeRing{8192}; // the audio output on its way to the debugger's scope
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,

@@ -79,9 +79,11 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
     }
 
     SampleRing* const tap = engine.recordTap.load(std::memory_order_acquire);
+    SampleRing* const scope = engine.scopeTap.load(std::memory_order_acquire);
     if (!control.running.load(std::memory_order_relaxed)) {
         std::memset(stream, 0, bytes);
         if (tap != nullptr) tap->pushSilence(n);
+        if (scope != nullptr) scope->pushSilence(n);
         return;
     }
 
@@ -100,6 +102,7 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
     engine.sampleCount += n;
     engine.clockCycles = target;
     if (tap != nullptr) tap->push(stream, n);
+    if (scope != nullptr) scope->push(stream, n);
     // A length that is not a whole number of samples leaves a few bytes that carry no sample.
     std::memset(out, 0, bytes - n * sizeof(float));
 }

@@ -37,6 +37,8 @@ struct AudioEngine {
     // While set, the callback also pushes every sample it outputs (silence included) here.
     // Set and cleared by the main thread (the Recorder).
     std::atomic<SampleRing*> recordTap{nullptr};
+    // Likewise for the debugger's scope; the App sets it once and drains it every frame.
+    std::atomic<SampleRing*> scopeTap{nullptr};
 
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();

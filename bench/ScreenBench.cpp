@@ -51,6 +51,10 @@ void BM_DrawFrame(benchmark::State& state) {
     BusyMachine m;
     screen.status.romName = "a rather long sound program name.snd";
     screen.status.running = true;
+    float tone[Scope::windowLength]; // a 500 Hz square wave on the scope
+    for (int i = 0; i < Scope::windowLength; ++i)
+        tone[i] = i % 96 < 48 ? Scope::highest : Scope::lowest;
+    screen.scope.feed(tone, Scope::windowLength);
     for (auto _ : state) {
         screen.drawFrame(m.cpu, 5);
         SDL_RenderFlush(screen.renderer); // the software renderer copies the glyphs here

@@ -238,6 +238,7 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
         status.format(r, row);
         font->drawText(row, StatusLine::columns, StatusLine::x, 8 * r);
     }
+    scope.draw(renderer);
 }
 
 void DebuggerScreen::lightAndAge(Mc6802& cpu, bool stopped) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/BitmapFont.h"
+#include "ui/Scope.h"
 #include "ui/StatusLine.h"
 
 #include <SDL.h>
@@ -38,6 +39,7 @@ struct DebuggerScreen {
     bool helpShown = false;
     const Labels* labels = nullptr; // set by the App; the labelled listing reads them
     bool labelled = false;          // N: the listing names addresses by their labels
+    Scope scope; // fed by the App with the audio output, drawn by drawFrame
 
     // The window's scale when it opens: the largest whole number at which the picture fits
     // the usable display area, at least 1.

@@ -301,6 +301,19 @@ def command_line(s):
     step(f"hummbox -- '{other.name}/-tone \u00e9.snd': debugger, stopped; L lists its directory")
 
 
+def scope(s):
+    """tone.snd as a trace across the scope box while running; a flat line when stopped."""
+    def trace(flat):  # the lit part of the trace area, x 400..655, y 708..747
+        return lambda shot: ((box := shot.img.crop((400, 708, 656, 748)).getbbox()) is not None and
+                             box[2] - box[0] == 256 and (box[3] - box[1] <= 1) == flat, box)
+    s.launch("scope")
+    move_to(s, s.see(None, "scope-selection", selection_screen(ROMS)), "tone.snd")
+    for key, name, flat in (("Return", "scope-flat", True), ("p", "scope-tone", False), ("p", "scope-stopped", True)):
+        s.see(key, name, trace(flat))
+    took = s.quit_with(lambda: s.key("Escape"), "Escape after the scope")
+    step(f"the scope: a trace of tone.snd while running, a flat line stopped; Escape ends in {took:.2f} s")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for name in ("--hummbox", "--run-dir", "--out"):
@@ -316,6 +329,7 @@ def main():
         status_and_help(s)
         scaling(args.hummbox, args.run_dir, os.path.join(os.path.abspath(args.out), "scaled"))
         command_line(s)
+        scope(s)
     except Failure as failure:
         print(f"e2e: FAILED: {failure}\ne2e: see {s.out} (last-seen.png: the last screenshot; "
               "*-audio.raw: the audio; *.log: what hummbox printed)", file=sys.stderr)
