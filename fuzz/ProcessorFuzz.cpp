@@ -1,9 +1,5 @@
-// Fuzzes the processor and its clock. Input: A B CC X(2) PC(2) SP(2) speed memoryFill heatFill
-// segmentCount (bit 7: the complete instruction set), segmentCount % 8 times address(2) length
-// bytes..., then operations until the input ends, by op % 4: 0, 1: 1 + op / 8 steps; 2: an
-// interrupt request, or a reset when op & 4; 3: an audio buffer of 1 + op / 8 samples, running,
-// after which the processor has kept up with the clock. After each, the board's invariants must
-// hold.
+// Fuzzes the processor and its clock: registers, fills and segments of memory, then steps,
+// interrupts, resets and audio buffers, checking the board's invariants after each.
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "fuzz/FuzzInput.h"
