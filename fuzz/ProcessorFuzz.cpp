@@ -28,7 +28,8 @@ void checkEverything() {
                           outside.begin() + aboveWindow));
 }
 
-void resetDone() {
+void reset() {
+    cpu.reset();
     std::fill(outside.begin() + aboveWindow, outside.begin() + Mc6802::resetClearLast + 1, 0);
     FUZZ_CHECK(registers(cpu) ==
                registers({.CC = Mc6802::flagI, .PC = wordAt(Mc6802::resetVector)}));
@@ -86,11 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             cpu.step();
             FUZZ_CHECK(cpu.cycleCount > before);
         }
-        if (code % 4 == 2 && !(code & 4)) interrupt();
-        if (code % 4 == 2 && (code & 4)) {
-            cpu.reset();
-            resetDone();
-        }
+        if (code % 4 == 2) code & 4 ? reset() : interrupt();
         std::array<float, 32> buffer;
         if (code % 4 == 3) { // the last sample is the DAC byte
             const int frames = std::min<int>(count, buffer.size());

@@ -12,6 +12,8 @@
 #include <string>
 #include <tuple>
 
+constexpr InstructionSet kComplete = InstructionSet::Complete;
+
 // Writes land only in 0x0000..0x0410 (16-bit: both bytes, high first), with a bump each.
 TEST(Bus, WritesLandOnlyInsideTheWindow) {
     Machine m;
@@ -88,7 +90,8 @@ TEST(Instructions, EveryByteExecutesAndListsAsTheChipSays) {
     }
 }
 
-// Edges: wrapping operands and indexes, dropped writes, RTI that unmasks but never masks.
+// Edges: wrapping operands and indexes, dropped writes, RTI that unmasks but never masks;
+// then the complete set's flags beyond one operand byte: 16-bit, transfers, stack and CC.
 TEST(Instructions, HandAssembledCases) {
     const Program cases[] = {
         {"07", "CC=D4", "A=D4 CC=D4 PC=1", 2},                                    // tpa
@@ -128,10 +131,27 @@ TEST(Instructions, HandAssembledCases) {
         {"8D 00", "PC=F800 SP=411", "PC=F802 SP=40F 410:00,00", 8},               // bsr  *+2
         {"8D 00", "PC=F800 SP=410", "PC=F802 SP=40E 40F:F8,02/50", 8},            // bsr  *+2
         {"36 36 32", "A=42 PC=F800 FFFF:99", "A=99 PC=F803 SP=FFFF 0:42/50 FFFF:99/50", 12, 3},
-        {"3B", "CC=10 PC=78 SP=70 71:00", "SP=77", 10},       // rti
-        {"3B", "CC=00 PC=78 SP=70 71:FF", "CC=EF SP=77", 10}, // rti
-        {"3B", "CC=10 PC=78 SP=70 71:FF", "CC=FF SP=77", 10}, // rti
-        {"3B", "CC=1F PC=78 SP=70 71:C0", "CC=C0 SP=77", 10}, // rti
+        {"3B", "CC=10 PC=78 SP=70 71:00", "SP=77", 10},               // rti
+        {"3B", "CC=00 PC=78 SP=70 71:FF", "CC=EF SP=77", 10},         // rti
+        {"3B", "CC=10 PC=78 SP=70 71:FF", "CC=FF SP=77", 10},         // rti
+        {"3B", "CC=1F PC=78 SP=70 71:C0", "CC=C0 SP=77", 10},         // rti
+        {"11", "B=01", "B=01 CC=09 PC=1", 2, 1, kComplete},           // cba
+        {"16", "CC=0A", "CC=04 PC=1", 2, 1, kComplete},               // tab
+        {"CE 80 00", "CC=02", "X=8000 CC=08 PC=3", 3, 1, kComplete},  // ldx
+        {"8C 00 01", "X=8000", "X=8000 CC=08 PC=3", 3, 1, kComplete}, // cpx: N from the high bytes
+        {"8C 01 00", "X=8000", "X=8000 CC=02 PC=3", 3, 1, kComplete}, // cpx: V from the high bytes
+        {"8C 00 01", "CC=0D", "CC=01 PC=3", 3, 1, kComplete}, // cpx: high bytes equal, C kept
+        {"8C 12 34", "X=1234", "X=1234 CC=04 PC=3", 3, 1, kComplete},                // cpx: equal
+        {"DF 40", "X=8000 CC=02", "X=8000 CC=08 PC=2 40:80,00/50", 5, 1, kComplete}, // stx
+        {"9F 40", "SP=7F CC=0A", "SP=7F CC=00 PC=2 40:00,7F/50", 5, 1, kComplete},   // sts
+        {"FE 04 10", "410:12,34", "X=1234 PC=3 410:12,34/50", 5, 1, kComplete},      // ldx extended
+        {"30 35 31 34", "SP=7F", "X=80 SP=7F PC=4", 16, 4, kComplete},         // tsx txs ins des
+        {"37 33", "B=42 SP=7F", "B=42 SP=7F PC=2 7F:42/100", 8, 2, kComplete}, // pshb pulb
+        {"06 07 0D 0B 0A", "A=C7", "A=C7 CC=C5 PC=5", 10, 5, kComplete},    // tap tpa sec sev clv
+        {"3B", "CC=00 PC=78 SP=70 71:FF", "CC=FF SP=77", 10, 1, kComplete}, // rti masks as pulled
+        {"3F", "A=A1 B=B2 CC=C0 X=C3D4 PC=F8E5 SP=7F FFFA:FA,00",
+         "A=A1 B=B2 CC=D0 X=C3D4 PC=FA00 SP=78 79:C0,B2,A1,C3,D4,F8,E6/50", 12, 1,
+         kComplete}, // swi
     };
     for (const Program& p : cases)
         p.check();
