@@ -270,6 +270,6 @@ TEST(FlagOps, EveryChipDataInstructionAppliesItsOperation) {
                   "asr 81 00 00 C0 09  lsr 01 00 08 00 07  lsr 80 00 0B 40 00  ror 01 00 00 00 07 "
                   "ror 00 00 01 80 0A  rol 80 00 00 00 07  rol 7F 00 01 FF 0A  tst 80 00 03 80 08 "
                   "clr 80 00 0B 00 04  lda 00 80 02 80 08  sta 80 99 02 80 08  bit F0 0F 02 F0 04 "
-                  "ora 01 80 00 81 08"),
+                  "ora 01 80 00 81 08  add 08 08 00 10 20"),
               8 * 8 + 11 * 4 + 6); // A and B in four modes; memory in two; stores in three
 }
