@@ -1,7 +1,5 @@
-// Fuzzes the disassembler: input fill byte, start address, instruction set (bit 0: complete),
-// then bytes from there on. Walking an
-// 80-line listing as the debugger screen does, every text must be NUL-terminated in 12 bytes,
-// printable and start with its mnemonic; the next address the opcode's length on.
+// Fuzzes the disassembler over an 80-line listing: each text printable, terminated within 12
+// bytes and starting with its mnemonic; each next address the opcode's length on.
 #include "cpu/Board.h"
 #include "cpu/OpcodeTable.h"
 #include "fuzz/FuzzInput.h"

@@ -1,9 +1,5 @@
-// Fuzzes the processor and its clock. Input: A B CC X(2) PC(2) SP(2) speed memoryFill heatFill
-// segmentCount (bit 7: the complete instruction set), segmentCount % 8 times address(2) length
-// bytes..., then operations until the input ends, by op % 4: 0, 1: 1 + op / 8 steps; 2: an
-// interrupt request, or a reset when op & 4; 3: an audio buffer of 1 + op / 8 samples, running,
-// after which the processor has kept up with the clock. After each, the board's invariants must
-// hold.
+// Fuzzes the processor and its clock: registers, fills and segments of memory, then steps,
+// interrupts, resets and audio buffers, checking the board's invariants after each.
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "fuzz/FuzzInput.h"
@@ -32,7 +28,8 @@ void checkEverything() {
                           outside.begin() + aboveWindow));
 }
 
-void resetDone() {
+void reset() {
+    cpu.reset();
     std::fill(outside.begin() + aboveWindow, outside.begin() + Mc6802::resetClearLast + 1, 0);
     FUZZ_CHECK(registers(cpu) ==
                registers({.CC = Mc6802::flagI, .PC = wordAt(Mc6802::resetVector)}));
@@ -90,11 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             cpu.step();
             FUZZ_CHECK(cpu.cycleCount > before);
         }
-        if (code % 4 == 2 && !(code & 4)) interrupt();
-        if (code % 4 == 2 && (code & 4)) {
-            cpu.reset();
-            resetDone();
-        }
+        if (code % 4 == 2) code & 4 ? reset() : interrupt();
         std::array<float, 32> buffer;
         if (code % 4 == 3) { // the last sample is the DAC byte
             const int frames = std::min<int>(count, buffer.size());

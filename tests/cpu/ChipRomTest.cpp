@@ -9,8 +9,7 @@
 
 namespace {
 
-// One command of chip.snd from its interrupt for a second under a set: its DAC levels but the
-// rest level, whether all are two decimal digits, and the seconds until the DAC last changed.
+// One second of a chip.snd command: DAC levels but rest, all decimal?, seconds to the last change.
 auto play(InstructionSet set, int command) {
     const std::vector<std::uint8_t> image = readRomImage("chip");
     EXPECT_EQ(image.size(), Mc6802::romSize);
@@ -31,8 +30,7 @@ auto play(InstructionSet set, int command) {
 
 } // namespace
 
-// With the complete set: noise of every level for 0.16 s, 100 decimal steps twice in 0.28 s,
-// a triangle between the levels of -100 and +100 (28 and 228) for 0.2 s. Not with the board's.
+// Complete set: noise, 100 decimal steps, a triangle from 28 to 228. Not with the board's.
 TEST(ChipRom, PlaysWithTheCompleteSetOnly) {
     const auto [noise, noiseDecimal, noiseSeconds] = play(InstructionSet::Complete, 1);
     EXPECT_EQ(std::pair(noise.size(), noiseSeconds), std::pair(std::size_t{255}, 0.16));

@@ -12,8 +12,9 @@
 #include <string>
 #include <tuple>
 
-// Writes land only in 0x0000..0x0410, a 16-bit one only when both bytes do: not at 0x0410,
-// and not wrapping from 0xFFFF to 0x0000. Inside, they land high byte first, with a bump each.
+constexpr InstructionSet kComplete = InstructionSet::Complete;
+
+// Writes land only in 0x0000..0x0410 (16-bit: both bytes, high first), with a bump each.
 TEST(Bus, WritesLandOnlyInsideTheWindow) {
     Machine m;
     for (std::uint32_t a = 0; a < 0x10000; ++a)
@@ -30,8 +31,7 @@ TEST(Bus, WritesLandOnlyInsideTheWindow) {
     Program::expect(m, "40F:BE/50 410:42/100");
 }
 
-// Reset clears 0x0000..0x04FF (not its heat), loads PC from 0xFFFE with a bump on each byte (50
-// more, up to 100), zeroes the registers and masks interrupts; cycleCount and other bytes stay.
+// Reset clears 0x0000..0x04FF (not its heat), loads PC from 0xFFFE and masks interrupts.
 TEST(Reset, ClearsLowMemoryLoadsThePcAndMasksInterrupts) {
     Machine m;
     std::fill(m.memory.begin(), m.memory.end(), 0xEE);
@@ -47,11 +47,7 @@ TEST(Reset, ClearsLowMemoryLoadsThePcAndMasksInterrupts) {
     EXPECT_EQ(std::count(m.memory.begin(), m.memory.end(), 0), 0x0500);
 }
 
-// Every byte value, followed by a5 3c, executes with the chip's cycles and length, or is skipped
-// as one byte and one cycle. It lists, bumping no heat, as its mnemonic, filled to five places
-// before an operand (#$ for immediates, $ else, ,x when indexed), or as "? op: %02x", one byte,
-// when not listed. runUntil runs one instruction to reach one cycle, and none once there.
-// Both instruction sets: the board's opcodes, or all of the chip's.
+// Every byte value in both sets executes and lists (bumping no heat) as the chip's table says.
 TEST(Instructions, EveryByteExecutesAndListsAsTheChipSays) {
     REQUIRE_INSTRUCTION_SET();
     for (int run = 0; run < 2 * 256; ++run) {
@@ -94,9 +90,8 @@ TEST(Instructions, EveryByteExecutesAndListsAsTheChipSays) {
     }
 }
 
-// Edges: operands past 0xFFFF, 16-bit access at 0xFF, wrapping indexes, writes the window drops
-// (flags still set), a return address that lands whole or not at all, RTI that unmasks but never
-// masks (a pulled I = 1 keeps the I of before; every other bit is taken as pulled).
+// Edges: wrapping operands and indexes, dropped writes, RTI that unmasks but never masks;
+// then the complete set's flags beyond one operand byte: 16-bit, transfers, stack and CC.
 TEST(Instructions, HandAssembledCases) {
     const Program cases[] = {
         {"07", "CC=D4", "A=D4 CC=D4 PC=1", 2},                                    // tpa
@@ -136,17 +131,33 @@ TEST(Instructions, HandAssembledCases) {
         {"8D 00", "PC=F800 SP=411", "PC=F802 SP=40F 410:00,00", 8},               // bsr  *+2
         {"8D 00", "PC=F800 SP=410", "PC=F802 SP=40E 40F:F8,02/50", 8},            // bsr  *+2
         {"36 36 32", "A=42 PC=F800 FFFF:99", "A=99 PC=F803 SP=FFFF 0:42/50 FFFF:99/50", 12, 3},
-        {"3B", "CC=10 PC=78 SP=70 71:00", "SP=77", 10},       // rti
-        {"3B", "CC=00 PC=78 SP=70 71:FF", "CC=EF SP=77", 10}, // rti
-        {"3B", "CC=10 PC=78 SP=70 71:FF", "CC=FF SP=77", 10}, // rti
-        {"3B", "CC=1F PC=78 SP=70 71:C0", "CC=C0 SP=77", 10}, // rti
+        {"3B", "CC=10 PC=78 SP=70 71:00", "SP=77", 10},               // rti
+        {"3B", "CC=00 PC=78 SP=70 71:FF", "CC=EF SP=77", 10},         // rti
+        {"3B", "CC=10 PC=78 SP=70 71:FF", "CC=FF SP=77", 10},         // rti
+        {"3B", "CC=1F PC=78 SP=70 71:C0", "CC=C0 SP=77", 10},         // rti
+        {"11", "B=01", "B=01 CC=09 PC=1", 2, 1, kComplete},           // cba
+        {"16", "CC=0A", "CC=04 PC=1", 2, 1, kComplete},               // tab
+        {"CE 80 00", "CC=02", "X=8000 CC=08 PC=3", 3, 1, kComplete},  // ldx
+        {"8C 00 01", "X=8000", "X=8000 CC=08 PC=3", 3, 1, kComplete}, // cpx: N from the high bytes
+        {"8C 01 00", "X=8000", "X=8000 CC=02 PC=3", 3, 1, kComplete}, // cpx: V from the high bytes
+        {"8C 00 01", "CC=0D", "CC=01 PC=3", 3, 1, kComplete}, // cpx: high bytes equal, C kept
+        {"8C 12 34", "X=1234", "X=1234 CC=04 PC=3", 3, 1, kComplete},                // cpx: equal
+        {"DF 40", "X=8000 CC=02", "X=8000 CC=08 PC=2 40:80,00/50", 5, 1, kComplete}, // stx
+        {"9F 40", "SP=7F CC=0A", "SP=7F CC=00 PC=2 40:00,7F/50", 5, 1, kComplete},   // sts
+        {"FE 04 10", "410:12,34", "X=1234 PC=3 410:12,34/50", 5, 1, kComplete},      // ldx extended
+        {"30 35 31 34", "SP=7F", "X=80 SP=7F PC=4", 16, 4, kComplete},         // tsx txs ins des
+        {"37 33", "B=42 SP=7F", "B=42 SP=7F PC=2 7F:42/100", 8, 2, kComplete}, // pshb pulb
+        {"06 07 0D 0B 0A", "A=C7", "A=C7 CC=C5 PC=5", 10, 5, kComplete},    // tap tpa sec sev clv
+        {"3B", "CC=00 PC=78 SP=70 71:FF", "CC=FF SP=77", 10, 1, kComplete}, // rti masks as pulled
+        {"3F", "A=A1 B=B2 CC=C0 X=C3D4 PC=F8E5 SP=7F FFFA:FA,00",
+         "A=A1 B=B2 CC=D0 X=C3D4 PC=FA00 SP=78 79:C0,B2,A1,C3,D4,F8,E6/50", 12, 1,
+         kComplete}, // swi
     };
     for (const Program& p : cases)
         p.check();
 }
 
-// Every branch under every N, Z, V, C: 4 cycles, no flag changed, the offset byte read (bumped)
-// only when taken: when (CC & mask) == value, or for bls when not.
+// Every branch under every N, Z, V, C: taken when (CC & mask) == value (bls: when not).
 TEST(Instructions, BranchesTestTheirConditions) {
     const std::uint8_t branches[][3] = {
         {0x20, 0x00, 0x00}, {0x22, 0x05, 0x00}, {0x23, 0x05, 0x00}, // bra, bhi, bls
@@ -167,8 +178,7 @@ TEST(Instructions, BranchesTestTheirConditions) {
     }
 }
 
-// A masked request is lost. Otherwise the frame from SP down: PC, X (low bytes higher), A, B,
-// CC (I as before); PC from 0xFFF8, I set, no cycles; RTI then restores every register.
+// A masked request is lost; a taken one stacks the frame, and RTI restores every register.
 TEST(Instructions, InterruptStacksTheFrameAndRtiRestoresIt) {
     Machine m;
     Program::set(m, "A=A1 B=B2 CC=3D X=C3D4 PC=F8E5 SP=7F F8E5:0E FFF8:F9,00 F900:3B");
@@ -183,30 +193,18 @@ TEST(Instructions, InterruptStacksTheFrameAndRtiRestoresIt) {
     EXPECT_EQ(m.cpu.cycleCount, 2u + 10); // cli and rti; the entry takes none
 }
 
-// Each flag operation through every instruction using it. Rows: op, a (the register or memory
-// byte), m (the operand, at 0x40), CC, a after, CC after; also run with CC bits 4-7 set, which
-// stay. Unlike the published rules: no V computed, shifts and NEG keep C, LSR keeps N, CLR sets
-// only Z.
-TEST(FlagOps, EveryDataInstructionAppliesItsOperation) {
-    REQUIRE_INSTRUCTION_SET();
-    std::istringstream rows(
-        "add FF 01 00 00 05  add 7F 01 00 80 08  add 01 01 03 02 02  adc 10 20 01 31 00 "
-        "adc FF 00 01 00 05  adc FF 00 00 FF 08  sub 10 20 00 F0 09  sub 55 55 0B 00 06 "
-        "sub 20 10 01 10 00  sbc 00 FF 01 00 05  sbc 10 10 01 FF 09  sbc 10 0F 01 00 04 "
-        "cmp 10 20 02 10 0B  cmp 55 55 09 55 04  and F0 3C 03 30 03  and F0 0F 08 00 04 "
-        "or  80 01 05 81 09  eor 5A 5A 0B 00 07  neg 01 00 00 FF 08  neg 00 00 01 00 05 "
-        "neg 80 00 02 80 0A  com 00 00 06 FF 09  com FF 00 00 00 05  inc 7F 00 00 80 08 "
-        "inc FF 00 01 00 05  dec 00 00 04 FF 08  dec 01 00 08 00 04  asl 80 00 00 00 04 "
-        "asl 40 00 01 80 09  lsr 01 00 09 00 0D  lsr 80 00 04 40 00  ror 01 00 00 00 05 "
-        "ror 02 00 03 81 0A  lda 55 80 07 80 0B  lda 55 00 0A 00 06  sta 00 99 0B 00 05 "
-        "sta 80 99 02 80 08  clr 55 00 0B 00 0F  clr 55 00 00 00 04  tst 80 00 07 80 0A "
-        "tst 00 00 09 00 04");
+// Each flag operation through every instruction of the set using it, with the CC bits in
+// `keep` clear and set. Rows: op, a (register or byte at 0x40), operand, CC, a after, CC after.
+// Returns how many opcodes the rows reached.
+static int runFlagRows(InstructionSet set, std::uint8_t keep, const char* text) {
+    const bool board = set == InstructionSet::Board;
+    std::istringstream rows(text);
     std::array<bool, 256> seen{};
     std::string op;
     for (unsigned a, operand, ccIn, result, ccOut;
          rows >> op >> std::hex >> a >> operand >> ccIn >> result >> ccOut;) {
         for (int code = 0; code < 256; ++code) {
-            const Instruction& is = instructionSet()[code];
+            const Instruction& is = (board ? instructionSet() : chipInstructionSet())[code];
             const char last = is.mnemonic.empty() ? ' ' : is.mnemonic.back();
             const bool onA = last == 'a', onB = last == 'b', onReg = onA || onB;
             if (is.mnemonic.substr(0, is.mnemonic.size() - onReg) != op) continue;
@@ -215,10 +213,11 @@ TEST(FlagOps, EveryDataInstructionAppliesItsOperation) {
             const bool extended = is.form == "a16", indexed = is.form == "n8,X";
             const unsigned byte1 = immediate ? operand : indexed ? 0x10 : extended ? 0 : 0x40;
             const bool reads = op != "sta" && op != "clr", writes = !onReg || op == "sta";
-            for (unsigned high : {0x00, 0xF0}) {
+            for (unsigned high : {0u, unsigned{keep}}) {
                 SCOPED_TRACE(testing::Message()
                              << is.mnemonic << " CC " << std::hex << (ccIn | high) << " a " << a);
                 Machine m;
+                m.cpu.instructionSet = set;
                 char state[80];
                 std::snprintf(
                     state, sizeof state, "A=%X B=%X CC=%X X=30 PC=100 SP=80 100:%X,%X,40 40:%X",
@@ -237,5 +236,40 @@ TEST(FlagOps, EveryDataInstructionAppliesItsOperation) {
             }
         }
     }
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 18 + 53 + 12);
+    return static_cast<int>(std::count(seen.begin(), seen.end(), true));
+}
+
+// The board's rules: no V or H computed, shifts and NEG keep C, LSR keeps N, CLR sets only Z.
+TEST(FlagOps, EveryBoardDataInstructionAppliesItsOperation) {
+    REQUIRE_INSTRUCTION_SET();
+    EXPECT_EQ(runFlagRows(
+                  InstructionSet::Board, 0xF0,
+                  "add FF 01 00 00 05  add 7F 01 00 80 08  add 01 01 03 02 02  adc 10 20 01 31 00 "
+                  "adc FF 00 01 00 05  adc FF 00 00 FF 08  sub 10 20 00 F0 09  sub 55 55 0B 00 06 "
+                  "sub 20 10 01 10 00  sbc 00 FF 01 00 05  sbc 10 10 01 FF 09  sbc 10 0F 01 00 04 "
+                  "cmp 10 20 02 10 0B  cmp 55 55 09 55 04  and F0 3C 03 30 03  and F0 0F 08 00 04 "
+                  "or  80 01 05 81 09  eor 5A 5A 0B 00 07  neg 01 00 00 FF 08  neg 00 00 01 00 05 "
+                  "neg 80 00 02 80 0A  com 00 00 06 FF 09  com FF 00 00 00 05  inc 7F 00 00 80 08 "
+                  "inc FF 00 01 00 05  dec 00 00 04 FF 08  dec 01 00 08 00 04  asl 80 00 00 00 04 "
+                  "asl 40 00 01 80 09  lsr 01 00 09 00 0D  lsr 80 00 04 40 00  ror 01 00 00 00 05 "
+                  "ror 02 00 03 81 0A  lda 55 80 07 80 0B  lda 55 00 0A 00 06  sta 00 99 0B 00 05 "
+                  "sta 80 99 02 80 08  clr 55 00 0B 00 0F  clr 55 00 00 00 04  tst 80 00 07 80 0A "
+                  "tst 00 00 09 00 04"),
+              18 + 53 + 12);
+}
+
+// The chip's published rules at their edges (CC: H 20, N 08, Z 04, V 02, C 01), with carries in.
+TEST(FlagOps, EveryChipDataInstructionAppliesItsOperation) {
+    REQUIRE_INSTRUCTION_SET();
+    EXPECT_EQ(runFlagRows(
+                  InstructionSet::Complete, 0xD0,
+                  "add 7F 01 00 80 2A  add FF 01 00 00 25  add 80 80 00 00 07  adc FF 00 01 00 25 "
+                  "sub 80 01 00 7F 02  sub 00 01 00 FF 09  sbc 80 00 01 7F 02  cmp 80 7F 00 80 02 "
+                  "neg 80 00 00 80 0B  neg 00 00 03 00 04  com 00 00 02 FF 09  inc 7F 00 00 80 0A "
+                  "inc FF 00 03 00 05  dec 80 00 00 7F 02  asl 80 00 00 00 07  asl 40 00 00 80 0A "
+                  "asr 81 00 00 C0 09  lsr 01 00 08 00 07  lsr 80 00 0B 40 00  ror 01 00 00 00 07 "
+                  "ror 00 00 01 80 0A  rol 80 00 00 00 07  rol 7F 00 01 FF 0A  tst 80 00 03 80 08 "
+                  "clr 80 00 0B 00 04  lda 00 80 02 80 08  sta 80 99 02 80 08  bit F0 0F 02 F0 04 "
+                  "ora 01 80 00 81 08  add 08 08 00 10 20"),
+              8 * 8 + 11 * 4 + 6); // A and B in four modes; memory in two; stores in three
 }

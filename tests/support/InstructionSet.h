@@ -7,9 +7,7 @@
 #include <sstream>
 #include <string>
 
-// The instruction sets, held apart from cpu/OpcodeTable.h to test execution and disassembly
-// against: the MC6800's opcodes as measured on the chip (tests/data/mc6800-opcodes.tsv), all
-// of them for the complete set, those the board executes for the board's.
+// The instruction sets from the chip's measured opcodes, kept apart from cpu/OpcodeTable.h.
 struct Instruction {
     std::string mnemonic; // empty: skipped as one byte and one cycle
     std::string form;     // of the operand: - #n8 #n16 d8 n8,X a16 r8

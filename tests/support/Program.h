@@ -8,9 +8,7 @@
 #include <sstream>
 #include <string>
 
-// Processor states as text: registers in hex (A=80 X=FFFF; unnamed ones 0) and runs of bytes
-// (7E:F8,02 for 0x7E = 0xF8, 0x7F = 0x02) with their heat (7E:F8,02/50; no slash: 0), which
-// setting a state leaves alone.
+// States as text: hex registers (unnamed: 0) and bytes with heat ("A=80 7E:F8,02/50").
 struct Program {
     const char* code; // hex bytes at before's PC, which `steps` steps run in `cycles` cycles
     const char* before;
