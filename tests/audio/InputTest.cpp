@@ -61,7 +61,6 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         {false, "shift+P", "run pending"},
         {true, "rep+P", "pending"},
         {true, "P P", "run pending"},
-        {false, "Space", "step pending"},
         {false, "X X", "cpu pending"},
         {true, "Space", "step pending"},
         {false, "P Space", "step pending"},
