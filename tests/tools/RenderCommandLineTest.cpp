@@ -99,7 +99,6 @@ TEST_F(Render, NumbersAndOptionsTakeEffect) {
         std::string says = "";
     } cases[] = {{"-c 010", "-c 10", true},
                  {"-c 0xA", "-c 0X0a", true},
-                 {"-c 09", "-c 9", true},
                  {"-c 8", "-c 10", false},
                  {"-x 038 -c 1", "-x 38 -c 1", true},
                  {"--speed 38 -c 1", "-c 1", false},
