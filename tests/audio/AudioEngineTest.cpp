@@ -22,7 +22,6 @@ struct Rig {
     AudioEngine engine;
     Rig() { engine.cpu = &m.cpu, engine.control = &control; }
 
-    // Leaves a batch for the next buffer; with now, applies it at once.
     void handOver(const Batch& b, bool now = false) {
         std::tie(control.step, control.irq, control.reset, control.switchPanel, control.cursorDx,
                  control.cursorDy, control.hexDigit, control.adjust, control.speedDelta) =
@@ -58,10 +57,7 @@ TEST(ApplyCommands, CursorMotionCorners) {
     }
 }
 
-// The digit goes into the nibble under the old cursor, straight into memory; the adjust then
-// through the bus at the advanced cursor. Step only while stopped; an interrupt only when
-// unmasked, and not kept; reset last, over registers and low memory. The state after: cursor,
-// the bytes at cursor / 2 and after and their heat, PC, SP, cycles run and speed.
+// After: cursor, the bytes at cursor / 2 and after, their heat, PC, SP, cycles run, speed.
 TEST(ApplyCommands, BatchesInOrder) {
     const Batch all{.step = true, .irq = true, .reset = true, .digit = 9, .adjust = 1, .speed = 1};
     const struct {
@@ -110,8 +106,7 @@ TEST(ApplyCommands, BatchesInOrder) {
     }
 }
 
-// A sample is the DAC byte, read without heat; stopped, or in bytes that make no whole
-// sample, the buffer is zeros. Every byte of the buffer is written, none past it.
+// A sample is the DAC byte, read without heat; stopped, zeros; no byte past the buffer.
 TEST(AudioCallback, SamplesAreTheDacByte) {
     const float thousandth = dac(0x80), high = dac(0xFF);
     EXPECT_EQ(std::memcmp(&thousandth, "\x6F\x12\x83\x3A", 4), 0); // 0.001f exactly
@@ -132,10 +127,7 @@ TEST(AudioCallback, SamplesAreTheDacByte) {
     }
 }
 
-// Sample k takes the DAC byte once the processor has run k * speed cycles; the instruction
-// crossing that target overshoots, and the next sample starts from there. Stopped: silence,
-// nothing advances, but batches apply; single steps put the processor ahead, so that once
-// running it holds the DAC byte until the clock has caught up.
+// Sample k takes the DAC byte after k * speed cycles; overshoot carries over, steps too.
 TEST(AudioCallback, EachSampleTakesTheDacAfterItsTarget) {
     Rig r; // inc $0400 (6 cycles) ; jmp $0500 (3 cycles): the DAC counts 9-cycle loop passes
     r.m.program(0x0500, {0x7C, 0x04, 0x00, 0x7E, 0x05, 0x00});
@@ -158,8 +150,7 @@ TEST(AudioCallback, EachSampleTakesTheDacAfterItsTarget) {
     EXPECT_EQ(r.render(4), std::vector(4, 0.0f));
 }
 
-// However long the clock has run, a speed change applies from the next sample on: raised, no
-// burst of cycles for the samples already made; lowered, no idle gap.
+// However long the clock has run, a speed change applies from the next sample on.
 TEST(AudioCallback, SpeedChangeTakesEffectFromTheNextSample) {
     for (const int delta : {+1, -1}) {
         Rig r;
@@ -175,8 +166,7 @@ TEST(AudioCallback, SpeedChangeTakesEffectFromTheNextSample) {
     }
 }
 
-// X switches between the two instruction sets, ending a wait; a reset in the same batch keeps
-// the set it switched to.
+// X switches the instruction set, ending a wait; a reset in the same batch keeps it.
 TEST(ApplyCommands, XSwitchesTheInstructionSet) {
     Rig r;
     r.m.cpu.waiting = true;

@@ -31,7 +31,6 @@ TEST(SampleRing, KeepsOrderAcrossTheWrapAndCountsWhatDoesNotFit) {
         EXPECT_EQ(out[i], 5 + i);
 }
 
-// A producer on a thread of its own: whatever arrives is in order, once, and the rest counted.
 TEST(SampleRing, OneProducerOneConsumer) {
     SampleRing ring(64);
     constexpr int total = 200000;
@@ -89,7 +88,7 @@ TEST(Recorder, TakesTheFirstFreeNumberAndHoldsWhatTheCallbackOutput) {
         const std::vector<float> more = rig.play(1024);
         expected.insert(expected.end(), more.begin(), more.end());
     }
-    // Before the file is closed (as after a crash) it already reads as what was written.
+    // Before it is closed (as after a crash) the file reads as written.
     for (int i = 0; i < 400 && rig.recorder.framesWritten() < expected.size(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(Rig::read("hummbox-003.wav"), expected);
