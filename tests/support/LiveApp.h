@@ -20,9 +20,10 @@ struct LiveApp {
     LiveApp() : LiveApp([] {}) {}
     ~LiveApp() { app.teardown(); }
 
-    // Iterates the main loop (16 ms or more each) until the audio thread took the batch.
+    // Iterates the main loop (16 ms or more each) until the audio thread took the batch; on a
+    // loaded machine that thread may wait seconds for a core.
     bool iterateUntilBatchTaken() {
-        for (int i = 0; app.control.pending && i < 200; ++i)
+        for (int i = 0; app.control.pending && i < 600; ++i)
             app.iterate();
         return !app.control.pending;
     }
