@@ -53,13 +53,18 @@ constexpr std::array<std::uint8_t, 48> siren = {
 
 constexpr double bufferMs = 1000.0 * AudioEngine::bufferFrames / AudioEngine::sampleRate;
 
-void audioCallbackOneBuffer(benchmark::State& state) {
-    Machine m;
+// The siren program in the PROM, every vector at its start, the processor reset.
+void loadSiren(Machine& m) {
     for (std::size_t i = 0; i < siren.size(); ++i)
         m.memory[Mc6802::romBase + i] = siren[i];
     for (std::uint16_t v = Mc6802::irqVector; v != 0; v = static_cast<std::uint16_t>(v + 2))
         m.load(v, {0xF8, 0x00});
     m.cpu.reset();
+}
+
+void audioCallbackOneBuffer(benchmark::State& state) {
+    Machine m;
+    loadSiren(m);
     // Every instruction of the program must be one the processor executes.
     for (int i = 0; i < 100000; ++i)
         if (!m.cpu.step()) {
@@ -106,11 +111,7 @@ void audioCallbackOneBuffer(benchmark::State& state) {
 void recordingInRealTime(benchmark::State& state, double seconds) {
     for (auto _ : state) {
         Machine m;
-        for (std::size_t i = 0; i < siren.size(); ++i)
-            m.memory[Mc6802::romBase + i] = siren[i];
-        for (std::uint16_t v = Mc6802::irqVector; v != 0; v = static_cast<std::uint16_t>(v + 2))
-            m.load(v, {0xF8, 0x00});
-        m.cpu.reset();
+        loadSiren(m);
         ControlBlock control;
         AudioEngine engine;
         engine.cpu = &m.cpu;
