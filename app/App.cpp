@@ -115,13 +115,14 @@ bool App::iterate() {
     // In the debugger a new batch is collected only once the audio thread took the last.
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
+    if (mode != modeDebugger) control.entry = {}; // G, W and S are the debugger's
     // Main-thread keys, taken at once so that a batch still waiting for the audio thread
     // does not act on them twice.
     if (control.record) recorder.toggle();
     if (control.help) screen.helpShown = !screen.helpShown;
     if (control.fullscreen) screen.toggleFullscreen();
     if (control.labels && !browser.labels.empty()) screen.labelled = !screen.labelled;
-    control.record = control.help = control.fullscreen = control.labels = false;
+    control.record = control.help = control.fullscreen = control.labels = control.trace = false;
     recorder.service();
     screen.fitToWindow();
 
@@ -138,6 +139,7 @@ bool App::iterate() {
         // the heat pass, never for the drawing.
         SDL_LockAudio();
         snapshot.capture(cpu, audio.editCursor, audio.speed);
+        snapshot.debug = audio.debugger.status;
         DebuggerScreen::lightAndAge(cpu, !control.running.load());
         SDL_UnlockAudio();
         float samples[1024];

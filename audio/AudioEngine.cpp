@@ -38,7 +38,35 @@ void AudioEngine::applyCommands() {
         cpu->waiting = false; // the board's set has no wait state
     }
 
-    if (c.step && !c.running.load(std::memory_order_relaxed)) cpu->step();
+    TraceRing* const trace = traceTap.load(std::memory_order_acquire);
+    const bool running = c.running.load(std::memory_order_relaxed);
+    if (!running && (c.step || c.stepOver || c.stepOut)) {
+        debugger.cancelGoal();
+        debugger.started(*cpu);
+        if (c.stepOut) {
+            debugger.stepOut(*cpu);
+        } else if (!(c.stepOver && debugger.stepOver(*cpu))) {
+            debugger.step(*cpu, trace);
+        }
+        // A goal runs the processor until it is met (or the user stops it).
+        if (c.stepOut || c.stepOver) {
+            wasRunning = true;
+            c.running.store(true, std::memory_order_relaxed);
+        }
+    }
+
+    for (std::int32_t i = 0; i < c.commandCount; ++i) {
+        const ControlBlock::Command& command = c.commands[static_cast<std::size_t>(i)];
+        switch (command.kind) {
+        case ControlBlock::Command::Kind::Break: debugger.toggleBreak(command.value); break;
+        case ControlBlock::Command::Kind::Watch: debugger.toggleWatch(*cpu, command.value); break;
+        case ControlBlock::Command::Kind::Sound:
+            // The byte typed into the command latch, then the interrupt: an edit, no heat.
+            cpu->memory[Mc6802::commandLatch] = static_cast<std::uint8_t>(command.value);
+            cpu->irq();
+            break;
+        }
+    }
 
     if (c.irq) cpu->irq();
 
@@ -63,7 +91,10 @@ void AudioEngine::applyCommands() {
     }
 
     // Last, so that it overrides whatever the batch did to registers and low memory.
-    if (c.reset) cpu->reset();
+    if (c.reset) {
+        cpu->reset();
+        debugger.cancelGoal();
+    }
 }
 
 namespace {
@@ -80,26 +111,55 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
 
     SampleRing* const tap = engine.recordTap.load(std::memory_order_acquire);
     SampleRing* const scope = engine.scopeTap.load(std::memory_order_acquire);
-    if (!control.running.load(std::memory_order_relaxed)) {
+    Mc6802& cpu = *engine.cpu;
+    const bool running = control.running.load(std::memory_order_relaxed);
+    if (running != engine.wasRunning) {
+        if (running)
+            engine.debugger.started(cpu);
+        else
+            engine.debugger.cancelGoal(); // stopped by the user
+        engine.wasRunning = running;
+    }
+    if (!running) {
         std::memset(stream, 0, bytes);
         if (tap != nullptr) tap->pushSilence(n);
         if (scope != nullptr) scope->pushSilence(n);
         return;
     }
 
-    Mc6802& cpu = *engine.cpu;
     const auto s = static_cast<std::uint64_t>(engine.speed);
     const std::uint8_t* dac = cpu.memory + Mc6802::dacAddress;
     std::uint64_t target = engine.clockCycles;
     Uint8* out = stream;
-    for (std::size_t i = 0; i < n; ++i) {
-        target += s;
-        cpu.runUntil(target);
-        const float sample = AudioEngine::sampleFor(*dac); // read directly: no heat bump
-        std::memcpy(out, &sample, sizeof sample);
-        out += sizeof sample;
+    TraceRing* const trace = engine.traceTap.load(std::memory_order_acquire);
+    std::size_t i = 0;
+    if (!engine.debugger.checking(trace)) {
+        for (; i < n; ++i) {
+            target += s;
+            cpu.runUntil(target);
+            const float sample = AudioEngine::sampleFor(*dac); // read directly: no heat bump
+            std::memcpy(out, &sample, sizeof sample);
+            out += sizeof sample;
+        }
+    } else {
+        for (; i < n; ++i) {
+            target += s;
+            if (!engine.debugger.runUntil(cpu, target, trace)) {
+                // A stop rule fired: silence from here on, as when stopped, and the clock
+                // stands where the processor stopped.
+                control.running.store(false, std::memory_order_relaxed);
+                engine.wasRunning = false;
+                target = cpu.cycleCount;
+                std::memset(out, 0, (n - i) * sizeof(float));
+                out += (n - i) * sizeof(float);
+                break;
+            }
+            const float sample = AudioEngine::sampleFor(*dac);
+            std::memcpy(out, &sample, sizeof sample);
+            out += sizeof sample;
+        }
     }
-    engine.sampleCount += n;
+    engine.sampleCount += i;
     engine.clockCycles = target;
     if (tap != nullptr) tap->push(stream, n);
     if (scope != nullptr) scope->push(stream, n);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "audio/AudioTiming.h"
+#include "audio/Debugger.h"
+#include "audio/TraceRing.h"
 
 #include <SDL.h>
 
@@ -39,6 +41,12 @@ struct AudioEngine {
     std::atomic<SampleRing*> recordTap{nullptr};
     // Likewise for the debugger's scope; the App sets it once and drains it every frame.
     std::atomic<SampleRing*> scopeTap{nullptr};
+    // While set, every instruction executed goes here (the trace writer sets it).
+    std::atomic<TraceRing*> traceTap{nullptr};
+    // Breakpoints, watchpoints, step over and out: audio thread only. The main thread reads
+    // debugger.status with the audio device locked.
+    Debugger debugger;
+    bool wasRunning = false; // running as the last buffer saw it
 
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();

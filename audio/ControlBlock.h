@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -23,6 +24,17 @@ struct ControlBlock {
     std::int32_t adjust = 0;
     std::int32_t speedDelta = 0;
     bool switchInstructionSet = false; // board <-> complete
+    bool stepOver = false;             // O: a JSR or BSR runs until it has returned
+    bool stepOut = false;              // U: run until the current routine has returned
+    // The entries completed with G, W and S in this poll, in the order typed.
+    struct Command {
+        enum class Kind : std::uint8_t { Break, Watch, Sound };
+        Kind kind = Kind::Break;
+        std::uint16_t value = 0; // the address, or the sound command's byte
+    };
+    static constexpr std::int32_t maxCommands = 8;
+    std::array<Command, maxCommands> commands{};
+    std::int32_t commandCount = 0;
     std::atomic<bool> pending{false};
     // Main-thread keys: set by Input::poll, consumed (and cleared) by the main loop right
     // after the poll; the audio thread never reads them.
@@ -30,6 +42,23 @@ struct ControlBlock {
     bool fullscreen = false;
     bool record = false; // V: start or stop recording
     bool labels = false; // N: plain or labelled listing
+    bool trace = false;  // T: start or stop the instruction trace
+
+    // The address or byte being typed after G, W or S; the main thread's alone, kept
+    // across polls until its last digit completes it into a Command.
+    struct Entry {
+        enum class Kind : std::uint8_t { None, Break, Watch, Sound };
+        Kind kind = Kind::None;
+        std::uint16_t value = 0; // the digits typed so far, as a number
+        std::int32_t digits = 0;
+
+        bool open() const { return kind != Kind::None; }
+        // 4 for an address, 2 for a byte.
+        std::int32_t length() const { return kind == Kind::Sound ? 2 : 4; }
+        // "break at F8__", "watch at 04__" or "sound 1_"; empty when no entry is open.
+        void describe(char (&out)[16]) const;
+    };
+    Entry entry;
 
     // Resets every batch field to "no command"; running and pending are left alone.
     void clearBatch();

@@ -4,6 +4,41 @@
 
 namespace {
 
+using Entry = ControlBlock::Entry;
+
+// 0..15 for the keys 0-9 and A-F, else -1.
+int hexValue(SDL_Keycode key) {
+    if (key >= SDLK_0 && key <= SDLK_9) return key - SDLK_0;
+    if (key >= SDLK_a && key <= SDLK_f) return 10 + (key - SDLK_a);
+    return -1;
+}
+
+// A key while an address or byte is being typed: a hex digit goes to it (its last digit
+// completes it into a command), Backspace takes one back. False for any other key.
+bool takeEntryKey(SDL_Keycode key, ControlBlock& control) {
+    Entry& entry = control.entry;
+    if (key == SDLK_BACKSPACE) {
+        if (entry.digits == 0) {
+            entry = Entry{};
+        } else {
+            entry.value = static_cast<std::uint16_t>(entry.value >> 4);
+            --entry.digits;
+        }
+        return true;
+    }
+    const int digit = hexValue(key);
+    if (digit < 0) return false;
+    entry.value = static_cast<std::uint16_t>(entry.value << 4 | digit);
+    if (++entry.digits < entry.length()) return true;
+    using Kind = ControlBlock::Command::Kind;
+    const Kind kind = entry.kind == Entry::Kind::Break   ? Kind::Break
+                      : entry.kind == Entry::Kind::Watch ? Kind::Watch
+                                                         : Kind::Sound;
+    control.commands[static_cast<std::size_t>(control.commandCount++)] = {kind, entry.value};
+    entry = Entry{};
+    return true;
+}
+
 // SDL key codes: the key symbol under the current layout. Letters arrive lower case
 // whatever Shift or Caps Lock say; keypad keys have codes of their own and do nothing.
 void applyKey(SDL_Keycode key, ControlBlock& control) {
@@ -34,11 +69,20 @@ void applyKey(SDL_Keycode key, ControlBlock& control) {
     case SDLK_v: control.record = true; break;
     case SDLK_n: control.labels = true; break;
     case SDLK_x: control.switchInstructionSet = true; break;
+    case SDLK_g: control.entry = Entry{Entry::Kind::Break}; break;
+    case SDLK_w: control.entry = Entry{Entry::Kind::Watch}; break;
+    case SDLK_s: control.entry = Entry{Entry::Kind::Sound}; break;
+    case SDLK_o:
+        control.stepOver = true;
+        control.running.store(false, std::memory_order_relaxed);
+        break;
+    case SDLK_u:
+        control.stepOut = true;
+        control.running.store(false, std::memory_order_relaxed);
+        break;
+    case SDLK_t: control.trace = true; break;
     default:
-        if (key >= SDLK_0 && key <= SDLK_9)
-            control.hexDigit = key - SDLK_0;
-        else if (key >= SDLK_a && key <= SDLK_f)
-            control.hexDigit = 10 + (key - SDLK_a);
+        if (const int digit = hexValue(key); digit >= 0) control.hexDigit = digit;
         break;
     }
 }
@@ -47,12 +91,20 @@ void applyKey(SDL_Keycode key, ControlBlock& control) {
 
 bool Input::poll(ControlBlock& control) {
     control.clearBatch();
-    while (SDL_PollEvent(&event)) {
+    // A batch holds a few completed entries; any keys after a full one wait for the next
+    // poll, still queued and in order.
+    while (control.commandCount < ControlBlock::maxCommands && SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) return false;
         if (event.type != SDL_KEYDOWN) continue;
         // Auto-repeated key-downs count as presses.
-        if (event.key.keysym.sym == SDLK_ESCAPE) return false;
-        applyKey(event.key.keysym.sym, control);
+        const SDL_Keycode key = event.key.keysym.sym;
+        if (key == SDLK_ESCAPE) {
+            if (!control.entry.open()) return false;
+            control.entry = Entry{}; // Escape cancels the entry; only then does it quit
+            continue;
+        }
+        if (control.entry.open() && takeEntryKey(key, control)) continue;
+        applyKey(key, control);
     }
     // Last, and a release: the audio thread that sees it also sees the whole batch.
     control.pending.store(true, std::memory_order_release);

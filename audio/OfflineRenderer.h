@@ -34,7 +34,7 @@ struct RenderResult {
 // The sound board without a window or an audio device: the same processor, mailbox and
 // audio callback as the program, driven buffer by buffer as fast as the machine allows.
 struct OfflineRenderer {
-    static constexpr std::uint16_t commandLatch = 0x0402; // PIA port B data
+    static constexpr std::uint16_t commandLatch = Mc6802::commandLatch;
     static constexpr std::size_t frames = AudioEngine::bufferFrames;
 
     Board board;

@@ -2,6 +2,7 @@
 
 #include "cpu/HeatMap.h"
 
+#include <array>
 #include <cstdint>
 
 // Which opcodes the processor executes, and by which flag rules: the board's 119 opcodes with
@@ -27,7 +28,8 @@ struct Mc6802 {
     // The board's memory map.
     static constexpr std::uint32_t memorySize = 65536;
     static constexpr std::uint16_t piaBase = 0x0400;
-    static constexpr std::uint16_t dacAddress = 0x0400; // PIA port A drives the DAC
+    static constexpr std::uint16_t dacAddress = 0x0400;   // PIA port A drives the DAC
+    static constexpr std::uint16_t commandLatch = 0x0402; // PIA port B: the sound command
     static constexpr std::uint16_t writeWindowLast = 0x0410;
     static constexpr std::uint16_t resetClearLast = 0x04FF;
     static constexpr std::uint16_t romBase = 0xF800;
@@ -51,6 +53,12 @@ struct Mc6802 {
     std::uint64_t cycleCount = 0;
     InstructionSet instructionSet = InstructionSet::Board; // kept by reset
     bool waiting = false; // after WAI, until an interrupt request is taken
+    // Write watchpoints. A write that lands on a byte marked here is noted in watchHit (the
+    // first such write since watchHit was last set to -1) with the byte it replaced. Only the
+    // write window can be marked: a dropped write never lands.
+    std::array<std::uint8_t, writeWindowLast + 1u> watched{};
+    std::int32_t watchHit = -1;
+    std::uint8_t watchBefore = 0;
 
     // ---- Bus -------------------------------------------------------------------------
 
@@ -72,6 +80,8 @@ struct Mc6802 {
     // written by the processor; anything else is dropped without a trace.
     void write8(std::uint16_t address, std::uint8_t value) {
         if (address <= writeWindowLast) {
+            if (watched[address] != 0) [[unlikely]]
+                noteWatchedWrite(address);
             memory[address] = value;
             HeatMap::bump(heat[address]);
         }
@@ -174,6 +184,11 @@ struct Mc6802 {
     }
 
   private:
+    void noteWatchedWrite(std::uint16_t address) {
+        if (watchHit >= 0) return;
+        watchHit = address;
+        watchBefore = memory[address];
+    }
     // Fetches the opcode and runs its handler, which the opcode table generates.
     [[gnu::always_inline]] bool execute();
     void setFlag(std::uint8_t mask, bool on) {

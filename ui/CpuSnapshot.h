@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/DebugStatus.h"
 #include "cpu/Board.h"
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 struct CpuSnapshot : Board {
     std::int32_t editCursor = 0;
     std::int32_t speed = 0; // cycles per sample
+    DebugStatus debug;      // breakpoints, watchpoints, the last stop; the App copies it
 
     // Copies registers, memory, heat map, cursor and speed from the live processor.
     void capture(const Mc6802& live, std::int32_t liveEditCursor, std::int32_t liveSpeed = 0) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// What the debugger shows of the stop rules: the breakpoints and watchpoints that are set,
+// why the processor last stopped by itself, and where the current run began. The audio
+// thread keeps it (inside its Debugger); the main thread copies it with the snapshot.
+struct DebugStatus {
+    static constexpr int maxPoints = 8;
+
+    // Why the processor stopped itself: a breakpoint (before the instruction at address) or
+    // a watchpoint (after a write to address that replaced before with after).
+    enum class Stop : std::uint8_t { None, Break, Watch };
+
+    std::array<std::uint16_t, maxPoints> breakpoints{}; // the first breakCount, in the order set
+    std::int32_t breakCount = 0;
+    std::array<std::uint16_t, maxPoints> watchpoints{};
+    std::int32_t watchCount = 0;
+    Stop stop = Stop::None; // None again once the processor runs or steps
+    std::uint16_t stopAddress = 0;
+    std::uint8_t before = 0;
+    std::uint8_t after = 0;
+    // The cycle count at which the processor last started running or took a step: the
+    // cycles since then are how long the last run (or the current one) took.
+    std::uint64_t runStart = 0;
+
+    bool isBreakpoint(std::uint16_t address) const {
+        for (std::int32_t i = 0; i < breakCount; ++i)
+            if (breakpoints[static_cast<std::size_t>(i)] == address) return true;
+        return false;
+    }
+};

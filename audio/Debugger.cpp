@@ -1,0 +1,144 @@
+#include "audio/Debugger.h"
+
+#include "cpu/Mc6802.h"
+#include "cpu/OpcodeTable.h"
+
+namespace {
+
+// Sets or clears address in a list of at most maxPoints; false when the list is full.
+bool togglePoint(std::array<std::uint16_t, DebugStatus::maxPoints>& points, std::int32_t& count,
+                 std::uint16_t address, bool& set) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (points[static_cast<std::size_t>(i)] != address) continue;
+        for (std::int32_t j = i + 1; j < count; ++j)
+            points[static_cast<std::size_t>(j - 1)] = points[static_cast<std::size_t>(j)];
+        --count;
+        set = false;
+        return true;
+    }
+    if (count == DebugStatus::maxPoints) return false;
+    points[static_cast<std::size_t>(count++)] = address;
+    set = true;
+    return true;
+}
+
+const OpcodeInfo& infoAt(InstructionSet set, std::uint8_t opcode) {
+    return set == InstructionSet::Complete ? completeOpcodeTable[opcode] : opcodeTable[opcode];
+}
+
+} // namespace
+
+bool Debugger::toggleBreak(std::uint16_t address) {
+    bool set = false;
+    if (!togglePoint(status.breakpoints, status.breakCount, address, set)) return false;
+    breakAt[address] = set ? 1 : 0;
+    return true;
+}
+
+bool Debugger::toggleWatch(Mc6802& cpu, std::uint16_t address) {
+    bool set = false;
+    if (!togglePoint(status.watchpoints, status.watchCount, address, set)) return false;
+    // Outside the write window nothing is ever written: such a watchpoint never fires.
+    if (address < cpu.watched.size()) cpu.watched[address] = set ? 1 : 0;
+    return true;
+}
+
+bool Debugger::stepOver(Mc6802& cpu) {
+    const OpcodeInfo& info = infoAt(cpu.instructionSet, cpu.memory[cpu.PC]);
+    if (info.op != Op::Jsr && info.op != Op::Bsr) return false;
+    goal = Goal::Return;
+    goalPc = static_cast<std::uint16_t>(cpu.PC + info.length());
+    goalSp = cpu.SP;
+    return true;
+}
+
+void Debugger::stepOut(const Mc6802& cpu) {
+    goal = Goal::Out;
+    goalSp = cpu.SP;
+}
+
+void Debugger::started(const Mc6802& cpu) {
+    status.stop = DebugStatus::Stop::None;
+    status.runStart = cpu.cycleCount;
+    resumeAt = cpu.PC;
+}
+
+void Debugger::record(const Mc6802& cpu, std::uint16_t pc, const std::uint8_t (&bytes)[3]) {
+    TraceRecord& r = batch[batched++];
+    r.cycles = cpu.cycleCount;
+    r.pc = pc;
+    r.x = cpu.X;
+    r.sp = cpu.SP;
+    r.bytes[0] = bytes[0];
+    r.bytes[1] = bytes[1];
+    r.bytes[2] = bytes[2];
+    r.a = cpu.A;
+    r.b = cpu.B;
+    r.cc = cpu.CC;
+    r.set = cpu.instructionSet;
+}
+
+void Debugger::flush(TraceRing* trace) {
+    if (trace != nullptr && batched != 0) trace->push(batch.data(), batched);
+    batched = 0;
+}
+
+void Debugger::step(Mc6802& cpu, TraceRing* trace) {
+    const std::uint16_t pc = cpu.PC;
+    const std::uint8_t bytes[3] = {cpu.memory[pc], cpu.memory[static_cast<std::uint16_t>(pc + 1)],
+                                   cpu.memory[static_cast<std::uint16_t>(pc + 2)]};
+    const bool waited = cpu.waiting;
+    cpu.step();
+    if (trace != nullptr && !waited) {
+        record(cpu, pc, bytes);
+        flush(trace);
+    }
+}
+
+bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
+    bool runs = true;
+    while (cpu.cycleCount < target) {
+        const std::uint16_t pc = cpu.PC;
+        if (breakAt[pc] != 0 && pc != resumeAt) {
+            status.stop = DebugStatus::Stop::Break;
+            status.stopAddress = pc;
+            runs = false;
+            break;
+        }
+        resumeAt = -1;
+        const std::uint8_t opcode = cpu.memory[pc];
+        const std::uint8_t bytes[3] = {opcode, cpu.memory[static_cast<std::uint16_t>(pc + 1)],
+                                       cpu.memory[static_cast<std::uint16_t>(pc + 2)]};
+        const bool waited = cpu.waiting;
+        cpu.watchHit = -1;
+        cpu.step();
+        if (trace != nullptr && !waited) {
+            record(cpu, pc, bytes);
+            if (batched == traceBatch) flush(trace);
+        }
+        if (cpu.watchHit >= 0) {
+            status.stop = DebugStatus::Stop::Watch;
+            status.stopAddress = static_cast<std::uint16_t>(cpu.watchHit);
+            status.before = cpu.watchBefore;
+            status.after = cpu.memory[status.stopAddress];
+            cpu.watchHit = -1;
+            runs = false;
+            break;
+        }
+        if (goal == Goal::Return && cpu.PC == goalPc && cpu.SP == goalSp && !waited) {
+            runs = false;
+            break;
+        }
+        // U: an RTS or RTI that lifts the stack above where it stood.
+        if (goal == Goal::Out && cpu.SP > goalSp) {
+            const Op op = infoAt(cpu.instructionSet, opcode).op;
+            if (op == Op::Rts || op == Op::Rti) {
+                runs = false;
+                break;
+            }
+        }
+    }
+    flush(trace);
+    if (!runs) goal = Goal::None;
+    return runs;
+}

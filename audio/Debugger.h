@@ -1,0 +1,66 @@
+#pragma once
+
+#include "audio/DebugStatus.h"
+#include "audio/TraceRing.h"
+
+#include <array>
+#include <cstdint>
+
+struct Mc6802;
+
+// The stop rules that the audio thread applies while it runs the processor: breakpoints,
+// watchpoints, the goals of step over and step out, and the instruction trace. With none of
+// them in force the audio clock runs the processor at full speed through Mc6802::runUntil;
+// otherwise runUntil here goes one instruction at a time. Audio thread only; the main
+// thread sees status through the snapshot.
+class Debugger {
+  public:
+    // Records wait here and go to the trace ring in batches.
+    static constexpr std::size_t traceBatch = 64;
+
+    DebugStatus status;
+
+    // G and W: sets the point, or clears it when it is set. Setting a ninth does nothing and
+    // returns false.
+    bool toggleBreak(std::uint16_t address);
+    bool toggleWatch(Mc6802& cpu, std::uint16_t address);
+
+    // O, with the processor stopped: a JSR or BSR at PC becomes a goal (true: run until it
+    // has returned to the instruction after it); anything else is stepped (false).
+    bool stepOver(Mc6802& cpu);
+    // U: run until an RTS or RTI returns from the routine that PC is in.
+    void stepOut(const Mc6802& cpu);
+    // The processor was stopped or stepped by the user: no goal any more.
+    void cancelGoal() { goal = Goal::None; }
+
+    // A step or a start of running begins a new run; its stop event is forgotten and a
+    // breakpoint at PC does not stop it before its first instruction.
+    void started(const Mc6802& cpu);
+
+    // Whether runUntil is needed: some stop rule is in force or a trace is taken.
+    bool checking(const TraceRing* trace) const {
+        return status.breakCount != 0 || status.watchCount != 0 || goal != Goal::None ||
+               trace != nullptr;
+    }
+
+    // Runs the processor while its cycle count is below target, as Mc6802::runUntil does,
+    // applying the stop rules and tracing into trace (when not null). Returns false when a
+    // rule stopped the processor; status then says why.
+    bool runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace);
+    // Steps once (Space, O), tracing it like any instruction run.
+    void step(Mc6802& cpu, TraceRing* trace);
+
+  private:
+    enum class Goal : std::uint8_t { None, Return, Out };
+
+    void record(const Mc6802& cpu, std::uint16_t pc, const std::uint8_t (&bytes)[3]);
+    void flush(TraceRing* trace);
+
+    std::array<std::uint8_t, 65536> breakAt{};
+    Goal goal = Goal::None;
+    std::uint16_t goalPc = 0;
+    std::uint16_t goalSp = 0;
+    std::int32_t resumeAt = -1; // a breakpoint here does not stop the run's first instruction
+    std::array<TraceRecord, traceBatch> batch{};
+    std::size_t batched = 0;
+};
