@@ -43,15 +43,17 @@ void AudioEngine::applyCommands() {
     if (!running && (c.step || c.stepOver || c.stepOut)) {
         debugger.cancelGoal();
         debugger.started(*cpu);
-        if (c.stepOut) {
+        bool goal = true;
+        if (c.stepOut)
             debugger.stepOut(*cpu);
-        } else if (!(c.stepOver && debugger.stepOver(*cpu))) {
-            debugger.step(*cpu, trace);
-        }
-        // A goal runs the processor until it is met (or the user stops it).
-        if (c.stepOut || c.stepOver) {
+        else if (!c.stepOver || !debugger.stepOver(*cpu))
+            goal = false;
+        if (goal) {
+            // Runs the processor until the goal is met (or the user stops it).
             wasRunning = true;
             c.running.store(true, std::memory_order_relaxed);
+        } else {
+            debugger.step(*cpu, trace);
         }
     }
 

@@ -15,6 +15,7 @@ void ControlBlock::clearBatch() {
     adjust = 0;
     speedDelta = 0;
     record = false;
+    trace = false;
     switchInstructionSet = false;
     stepOver = false;
     stepOut = false;

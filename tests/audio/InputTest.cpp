@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -41,13 +43,25 @@ std::string describe(const ControlBlock& c) {
     word(c.adjust, "adjust" + std::to_string(c.adjust));
     word(c.speedDelta, "speed" + std::to_string(c.speedDelta));
     word(c.switchInstructionSet, "cpu");
+    word(c.stepOver, "over"), word(c.stepOut, "out"), word(c.trace, "trace");
+    for (std::int32_t i = 0; i < c.commandCount; ++i) {
+        const auto& command = c.commands[static_cast<std::size_t>(i)];
+        char text[16];
+        std::snprintf(text, sizeof text, "%c:%02X", "GWS"[static_cast<int>(command.kind)],
+                      command.value);
+        word(true, text);
+    }
+    char entry[18] = "[";
+    c.entry.describe(reinterpret_cast<char(&)[16]>(entry[1]));
+    word(c.entry.open(), std::strcat(entry, "]"));
     word(c.running, "run"), word(c.pending, "pending");
     return s.substr(s.empty() ? 0 : 1);
 }
 
 } // namespace
 
-// Each row starts from a full stale batch; a quit returns false, the rest waits for the next poll.
+// Each row starts from a full stale batch. A quit returns false and leaves pending unset; what
+// follows a quit, or a batch full of typed entries, waits for the next poll.
 TEST(InputPoll, KeysBecomeOneBatch) {
     const struct {
         bool running;
@@ -68,7 +82,18 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         {false, "up+I up+P up+Escape click Keypad_1 Keypad_Enter Y F1 PageDown Keypad_-",
          "pending"},
         {false, "I P Escape R", "irq run", "reset run pending"},
-        {false, "I P quit R", "irq run", "reset run pending"}};
+        {false, "I P quit R", "irq run", "reset run pending"},
+        // Typed entries: digits go to the entry, in order, however many arrive at once.
+        {false, "G F 8 4 5 6", "digit6 G:F845 pending"},
+        {false, "G F 8 Backspace Backspace 1 2 3 4", "G:1234 pending"},
+        {false, "W 0 4 0", "[watch at 040_] pending"},
+        {false, "S 3 C W 0 4 0 0 S 0 1", "S:3C W:400 S:01 pending"},
+        {false, "G 1 Escape 2 S Backspace 7", "digit7 pending"},
+        {false, "S 1 Escape Escape R", "", "reset pending"},
+        {false, "S 1 1 S 2 2 S 3 3 S 4 4 S 5 5 S 6 6 S 7 7 S 8 8 S 9 9 I",
+         "S:11 S:22 S:33 S:44 S:55 S:66 S:77 S:88 pending", "irq S:99 pending"},
+        {true, "O", "over pending"},
+        {true, "U T", "out trace pending"}};
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS), 0) << SDL_GetError();
     Input input;
     ControlBlock control;
@@ -79,10 +104,11 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         control.switchPanel = control.switchInstructionSet = true;
         control.cursorDx = control.cursorDy = control.adjust = control.speedDelta = 1;
         control.hexDigit = 7;
+        control.entry = {};
         control.running = c.running;
         control.pending = false;
         push(c.events);
-        EXPECT_EQ(input.poll(control), c.next.empty());
+        EXPECT_EQ(input.poll(control), c.batch.ends_with("pending")); // false: quit
         EXPECT_EQ(describe(control), c.batch);
         EXPECT_TRUE(c.next.empty() || (input.poll(control) && describe(control) == c.next));
     }

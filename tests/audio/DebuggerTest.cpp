@@ -1,0 +1,182 @@
+#include "audio/AudioEngine.h"
+#include "audio/ControlBlock.h"
+#include "tests/support/Machine.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using Kind = ControlBlock::Command::Kind;
+using Stop = DebugStatus::Stop;
+
+// A sound loop with a subroutine, running on the audio clock at speed 19.
+struct Rig {
+    Machine m;
+    ControlBlock control;
+    AudioEngine engine;
+    const DebugStatus& status = engine.debugger.status;
+
+    Rig() {
+        engine.cpu = &m.cpu, engine.control = &control;
+        m.program(0xF800, {
+                              0x86, 0x05,       // F800 ldaa #$05    2 cycles
+                              0xB7, 0x04, 0x00, // F802 staa $0400   5
+                              0x4C,             // F805 inca         2
+                              0xBD, 0xF8, 0x10, // F806 jsr  $F810   9
+                              0x20, 0xF7,       // F809 bra  $F802   4
+                          });
+        m.load(0xF810, {0x7F, 0x00, 0x10, // F810 clr $0010      6
+                        0x39});           // F813 rts            5
+        m.load(0xFFF8, {0xF9, 0x00});     // the interrupt routine at F900
+        m.cpu.SP = 0x7F;
+    }
+    // One batch, applied as the next buffer starts.
+    void keys(std::vector<ControlBlock::Command> commands, bool stepOver = false,
+              bool stepOut = false, bool step = false) {
+        control.clearBatch();
+        for (const auto& c : commands)
+            control.commands[static_cast<std::size_t>(control.commandCount++)] = c;
+        std::tie(control.stepOver, control.stepOut, control.step) =
+            std::tuple(stepOver, stepOut, step);
+        control.pending = true;
+    }
+    std::vector<float> run(int samples) {
+        std::vector<float> out(static_cast<std::size_t>(samples), 99.0f);
+        audioCallback(&engine, reinterpret_cast<Uint8*>(out.data()), samples * 4);
+        return out;
+    }
+    // Where and why the processor stands: PC, SP, cycles, running, the stop and its bytes.
+    auto state() const {
+        return std::tuple(m.cpu.PC, m.cpu.SP, m.cpu.cycleCount, control.running.load(), status.stop,
+                          status.stopAddress, +status.before, +status.after);
+    }
+    std::uint64_t sinceStart() const { return m.cpu.cycleCount - status.runStart; }
+};
+
+const auto dac = [](int byte) { return AudioEngine::sampleFor(static_cast<std::uint8_t>(byte)); };
+constexpr std::uint64_t loop = 31; // cycles from F802 round to F802
+
+} // namespace
+
+// A breakpoint stops before its instruction and silences the rest of the buffer; P runs on
+// past it, and the next stop there measures one pass of the loop.
+TEST(Debugger, BreakpointStopsBeforeItsInstruction) {
+    Rig r;
+    r.keys({{Kind::Break, 0xF806}});
+    r.control.running = true;
+    EXPECT_EQ(r.run(4), std::vector<float>(4, 0.0f));
+    EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9u, false, Stop::Break, 0xF806, 0, 0));
+    EXPECT_EQ(r.sinceStart(), 9u);
+
+    r.control.running = true; // P
+    EXPECT_EQ(r.run(4), (std::vector{dac(5), 0.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9 + loop, false, Stop::Break, 0xF806, 0, 0));
+    EXPECT_EQ(r.sinceStart(), loop);
+
+    r.keys({{Kind::Break, 0xF806}}); // toggled off: runs on
+    r.control.running = true;
+    r.run(8);
+    EXPECT_EQ(std::tuple(r.control.running.load(), r.status.breakCount), std::tuple(true, 0));
+}
+
+// A watchpoint stops after the instruction whose write landed, even one that changed
+// nothing; a watched byte outside the write window is never written.
+TEST(Debugger, WatchpointStopsAfterTheWrite) {
+    Rig r;
+    r.keys({{Kind::Watch, 0xF801}, {Kind::Watch, 0x0400}});
+    r.control.running = true;
+    r.run(2);
+    EXPECT_EQ(r.state(), std::tuple(0xF805, 0x7F, 7u, false, Stop::Watch, 0x0400, 0, 5));
+    r.control.running = true;
+    r.run(4);
+    EXPECT_EQ(r.state(), std::tuple(0xF805, 0x7F, 7 + loop, false, Stop::Watch, 0x0400, 5, 6));
+
+    r.keys({{Kind::Watch, 0x0400}, {Kind::Watch, 0x0010}});
+    r.control.running = true;
+    r.run(4);
+    EXPECT_EQ(r.state(), std::tuple(0xF813, 0x7D, 7 + loop + 17, false, Stop::Watch, 0x10, 0, 0));
+    EXPECT_EQ(r.status.watchCount, 2); // F801 is still set
+}
+
+// O runs a call until it has returned, or steps anything else; U runs until the routine
+// returns; both stop early at a breakpoint, and U outside any routine runs on like P.
+TEST(Debugger, StepOverAndOut) {
+    Rig r;
+    r.keys({}, true); // O on ldaa: one step
+    r.run(2);
+    EXPECT_EQ(r.state(), std::tuple(0xF802, 0x7F, 2u, false, Stop::None, 0, 0, 0));
+    r.m.cpu.PC = 0xF806;
+    r.keys({}, true); // O on jsr: the whole call
+    r.run(4);
+    EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 22u, false, Stop::None, 0, 0, 0));
+    EXPECT_EQ(r.sinceStart(), 20u);
+
+    r.m.cpu.PC = 0xF806;
+    r.keys({{Kind::Break, 0xF813}}, true); // a breakpoint inside the call
+    r.run(4);
+    EXPECT_EQ(r.state(), std::tuple(0xF813, 0x7D, 37u, false, Stop::Break, 0xF813, 0, 0));
+    r.keys({}, false, true); // U from there: out after the rts
+    r.run(4);
+    EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 42u, false, Stop::None, 0xF813, 0, 0));
+
+    r.keys({{Kind::Break, 0xF813}}, false, true); // U in the main loop: nothing to return from
+    r.run(64);
+    EXPECT_TRUE(r.control.running);
+    r.control.running = false; // P stops it and the goal with it
+    r.run(1);
+    r.control.running = true;
+    r.run(64);
+    EXPECT_TRUE(r.control.running);
+}
+
+// S: the byte goes to the command latch and the interrupt is raised, unless masked.
+TEST(Debugger, SoundCommandLatchesAndInterrupts) {
+    for (const bool masked : {false, true}) {
+        Rig r;
+        r.m.cpu.CC = masked ? Mc6802::flagI : 0;
+        r.keys({{Kind::Sound, 0x3C}});
+        r.run(1);
+        EXPECT_EQ(std::tuple(+r.m.memory[0x0402], r.m.cpu.PC, r.m.cpu.SP, r.m.heat[0x0402]),
+                  masked ? std::tuple(0x3C, 0xF800, 0x7F, 0u) : std::tuple(0x3C, 0xF900, 0x78, 0u));
+    }
+}
+
+// Eight of each at most, kept in the order set; toggling again clears one.
+TEST(Debugger, AtMostEightPointsOfEachKind) {
+    Rig r;
+    std::vector<ControlBlock::Command> commands;
+    for (std::uint16_t a = 0; a < 8; ++a)
+        commands.push_back({Kind::Break, static_cast<std::uint16_t>(0xF800 + a)});
+    r.keys(commands);
+    r.run(1);
+    r.keys({{Kind::Break, 0xF900}, {Kind::Break, 0xF803}, {Kind::Break, 0xF908}});
+    r.run(1);
+    EXPECT_EQ(r.status.breakCount, 8);
+    EXPECT_EQ(r.status.breakpoints, (std::array<std::uint16_t, 8>{0xF800, 0xF801, 0xF802, 0xF804,
+                                                                  0xF805, 0xF806, 0xF807, 0xF908}));
+}
+
+// The trace gets every instruction run, stepped or on the clock, with the registers after it.
+TEST(Debugger, TraceRecordsEachInstruction) {
+    Rig r;
+    TraceRing ring(64);
+    r.engine.traceTap = &ring;
+    r.keys({}, false, false, true); // Space
+    r.run(1);
+    r.keys({{Kind::Break, 0xF809}});
+    r.control.running = true;
+    r.run(4);
+    TraceRecord t[8];
+    ASSERT_EQ(ring.pop(t, 8), 6u); // up to the rts
+    const auto row = [](const TraceRecord& x) {
+        return std::tuple(x.pc, x.cycles, +x.bytes[0], +x.bytes[1], +x.bytes[2], +x.a, x.sp);
+    };
+    EXPECT_EQ(row(t[0]), std::tuple(0xF800, 2u, 0x86, 0x05, 0xB7, 0x05, 0x7F));
+    EXPECT_EQ(row(t[1]), std::tuple(0xF802, 7u, 0xB7, 0x04, 0x00, 0x05, 0x7F));
+    EXPECT_EQ(row(t[2]), std::tuple(0xF805, 9u, 0x4C, 0xBD, 0xF8, 0x06, 0x7F));
+    EXPECT_EQ(row(t[3]), std::tuple(0xF806, 18u, 0xBD, 0xF8, 0x10, 0x06, 0x7D));
+    EXPECT_EQ(row(t[5]), std::tuple(0xF813, 29u, 0x39, 0, 0, 0x06, 0x7F));
+}
