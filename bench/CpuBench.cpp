@@ -1,3 +1,4 @@
+#include "audio/Debugger.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 
@@ -58,7 +59,11 @@ void place(std::vector<std::uint8_t>& memory, std::uint16_t address,
 // One iteration is one buffer of 1,024 samples.
 // The program runs alike under both instruction sets (the complete set's cycle counts equal the
 // board's on every opcode it uses), so the two sets' speeds compare directly.
-template <bool UseRunUntil, InstructionSet Set = InstructionSet::Board>
+// Debugged runs the processor through the debugger's checked loop with eight breakpoints and
+// eight watchpoints set where the program never goes or writes.
+enum class Loop { Step, RunUntil, Debugged };
+
+template <Loop How, InstructionSet Set = InstructionSet::Board>
 void soundProgram(benchmark::State& state) {
     Board board;
     std::vector<std::uint8_t>& memory = board.memory;
@@ -72,6 +77,12 @@ void soundProgram(benchmark::State& state) {
     cpu.instructionSet = Set;
     cpu.reset();
 
+    Debugger debugger;
+    for (std::uint16_t i = 0; i < DebugStatus::maxPoints; ++i) {
+        debugger.toggleBreak(static_cast<std::uint16_t>(0xF900 + i));
+        debugger.toggleWatch(cpu, static_cast<std::uint16_t>(0x0020 + i));
+    }
+
     constexpr std::uint64_t speed = 19;
     constexpr int bufferFrames = 1024;
     std::uint64_t sampleCount = 0;
@@ -79,8 +90,10 @@ void soundProgram(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < bufferFrames; ++i) {
             const std::uint64_t target = ++sampleCount * speed;
-            if constexpr (UseRunUntil) {
+            if constexpr (How == Loop::RunUntil) {
                 cpu.runUntil(target);
+            } else if constexpr (How == Loop::Debugged) {
+                debugger.runUntil(cpu, target, nullptr);
             } else {
                 while (cpu.cycleCount < target)
                     cpu.step();
@@ -94,9 +107,11 @@ void soundProgram(benchmark::State& state) {
     state.counters["cycles"] =
         benchmark::Counter(static_cast<double>(cpu.cycleCount), benchmark::Counter::kIsRate);
 }
-BENCHMARK(soundProgram<false>)->Name("soundProgram/step");
-BENCHMARK(soundProgram<true>)->Name("soundProgram/runUntil");
-BENCHMARK(soundProgram<false, InstructionSet::Complete>)->Name("soundProgram/complete/step");
-BENCHMARK(soundProgram<true, InstructionSet::Complete>)->Name("soundProgram/complete/runUntil");
+BENCHMARK(soundProgram<Loop::Step>)->Name("soundProgram/step");
+BENCHMARK(soundProgram<Loop::RunUntil>)->Name("soundProgram/runUntil");
+BENCHMARK(soundProgram<Loop::Debugged>)->Name("soundProgram/debugged");
+BENCHMARK(soundProgram<Loop::Step, InstructionSet::Complete>)->Name("soundProgram/complete/step");
+BENCHMARK(soundProgram<Loop::RunUntil, InstructionSet::Complete>)
+    ->Name("soundProgram/complete/runUntil");
 
 } // namespace
