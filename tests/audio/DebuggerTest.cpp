@@ -95,9 +95,15 @@ TEST(Debugger, WatchpointStopsAfterTheWrite) {
     EXPECT_EQ(r.state(), std::tuple(0xF805, 0x7F, 7 + loop, false, Stop::Watch, 0x0400, 5, 6));
 
     r.keys({{Kind::Watch, 0x0400}, {Kind::Watch, 0x0010}});
+    r.m.load(0xF811, {0xF8, 0x01}); // clr $F801: dropped by the write window
     r.control.running = true;
+    r.run(8);
+    EXPECT_TRUE(r.control.running);
+    r.m.load(0xF811, {0x00, 0x10}); // clr $0010 again
     r.run(4);
-    EXPECT_EQ(r.state(), std::tuple(0xF813, 0x7D, 7 + loop + 17, false, Stop::Watch, 0x10, 0, 0));
+    EXPECT_EQ(std::tuple(r.m.cpu.PC, r.control.running.load(), r.status.stop, r.status.stopAddress,
+                         r.status.before, r.status.after),
+              std::tuple(0xF813, false, Stop::Watch, 0x0010, 0, 0));
     EXPECT_EQ(r.status.watchCount, 2); // F801 is still set
 }
 
