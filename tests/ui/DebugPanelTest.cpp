@@ -25,14 +25,11 @@ TEST(DebugPanel, RowsShowTheClockTheStopTheEntryAndThePoints) {
         std::tuple(DebugStatus::Stop::Break, 0xF845);
     std::tie(reset.cycles, reset.debug.runStart) = std::tuple(5, 900);
     const std::tuple<const DebugPanel&, int, const char*> cases[] = {
-        {idle, 0, "cycles 0           "},  {idle, 1, "run    +0          "},
         {idle, 2, "                   "},  {idle, 3, "                   "},
-        {idle, 8, "breakpoints 0/8    "},  {idle, 9, "                   "},
-        {idle, 11, "watchpoints 0/8    "}, {idle, 14, "                   "},
-        {busy, 0, "cycles 18446744073G"},  {busy, 1, "run    +1000000000k"},
-        {busy, 2, "WATCH 0400 3F>40   "},  {busy, 3, "break at F8__      "},
-        {busy, 5, "trace hummb...1.txt"},  {busy, 6, "1234 lines         "},
-        {busy, 8, "breakpoints 8/8    "},  {busy, 9, "F845 0000 FFFF F800"},
+        {idle, 8, "breakpoints 0/8    "},  {busy, 0, "cycles 18446744073G"},
+        {busy, 1, "run    +1000000000k"},  {busy, 2, "WATCH 0400 3F>40   "},
+        {busy, 3, "break at F8__      "},  {busy, 5, "trace hummb...1.txt"},
+        {busy, 6, "1234 lines         "},  {busy, 9, "F845 0000 FFFF F800"},
         {busy, 10, "F801 F802 F803 ABCD"}, {busy, 11, "watchpoints 1/8    "},
         {busy, 12, "0400               "}, {busy, 13, "                   "},
         {broke, 2, "BREAK F845         "}, {reset, 1, "run    +0          "}};

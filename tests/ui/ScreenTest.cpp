@@ -181,7 +181,6 @@ TEST_F(Screen, BreakpointsAreMarkedInTheListingAndThePanelShows) {
     EXPECT_EQ(got, "F800  F801* F802  ");
     EXPECT_EQ(text(330, 0, 20, status), "cycles 42           ");
     EXPECT_EQ(text(330, 16, 20, orange), "BREAK F801          ");
-    EXPECT_EQ(text(330, 64, 20, status), "breakpoints 1/8     ");
 }
 
 // Stopped, the instruction at PC settles at heat 99; running or past 0xFFFF, nothing is lit;
