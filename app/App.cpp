@@ -152,6 +152,10 @@ bool App::iterate() {
         status.recording = recorder.statusText();
         status.label = browser.labels.containing(snapshot.cpu.PC);
         status.instructionSet = instructionSetName(snapshot.cpu.instructionSet);
+        DebugPanel& panel = screen.panel;
+        panel.cycles = snapshot.cpu.cycleCount;
+        panel.debug = snapshot.debug;
+        panel.entry = control.entry;
         screen.drawFrame(snapshot.cpu, snapshot.editCursor);
         screen.drawOverlays();
         SDL_RenderPresent(screen.renderer);

@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -51,6 +52,19 @@ void BM_DrawFrame(benchmark::State& state) {
     BusyMachine m;
     screen.status.romName = "a rather long sound program name.snd";
     screen.status.running = true;
+    // A full debug panel: 8 breakpoints (one on the listing's first line) and 8 watchpoints.
+    DebugStatus& debug = screen.panel.debug;
+    for (int i = 0; i < DebugStatus::maxPoints; ++i) {
+        debug.breakpoints[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(0xF800 + 7 * i);
+        debug.watchpoints[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(0x0400 + i);
+    }
+    debug.breakCount = debug.watchCount = DebugStatus::maxPoints;
+    std::tie(debug.stop, debug.stopAddress, debug.before, debug.after, debug.runStart) =
+        std::tuple(DebugStatus::Stop::Watch, 0x0400, 0x3F, 0x40, 1'000'000);
+    screen.panel.cycles = 123'456'789;
+    screen.panel.entry = {ControlBlock::Entry::Kind::Break, 0xF8, 2};
+    screen.panel.traceName = "trace-001.txt";
+    screen.panel.traceDetail = "12345 lines";
     float tone[Scope::windowLength]; // a 500 Hz square wave on the scope
     for (int i = 0; i < Scope::windowLength; ++i)
         tone[i] = i % 96 < 48 ? Scope::highest : Scope::lowest;

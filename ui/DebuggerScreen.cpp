@@ -2,6 +2,7 @@
 
 #include "cpu/HeatMap.h"
 #include "cpu/Mc6802.h"
+#include "cpu/OpcodeTable.h"
 #include "ui/HelpOverlay.h"
 #include "ui/Labels.h"
 
@@ -21,10 +22,12 @@ constexpr Colour cursorOtherColour{204, 153, 153};
 constexpr Colour white{255, 255, 255};
 constexpr Colour titleColour{255, 100, 100};
 constexpr Colour statusColour{170, 204, 255};
+constexpr Colour breakColour{255, 170, 80}; // breakpoints in the listing, the stop reason
 
 constexpr int listingLines = 80;
 constexpr int listingY = 56;
 constexpr int listingAddressX = 590;
+constexpr int listingMarkX = 622; // the first of the two blank cells after the address
 constexpr int listingTextX = 638;
 constexpr int listingTextLength = 11;
 constexpr std::size_t labelledTextLength = (DebuggerScreen::windowWidth - listingTextX) / 8;
@@ -66,6 +69,18 @@ void putHex(const char* digits, char* out, unsigned value, int count) {
         out[i] = digits[value & 0xF];
         value >>= 4;
     }
+}
+
+// Where the relative branch at address goes, or -1 when the instruction there is none.
+std::int32_t branchTarget(const Mc6802& cpu, std::uint16_t address) {
+    const std::uint8_t opcode = cpu.memory[address];
+    const OpcodeInfo& info = cpu.instructionSet == InstructionSet::Complete
+                                 ? completeOpcodeTable[opcode]
+                                 : opcodeTable[opcode];
+    if (!info.listed || info.mode != AddrMode::Relative) return -1;
+    const auto offset =
+        static_cast<std::int8_t>(cpu.memory[static_cast<std::uint16_t>(address + 1)]);
+    return static_cast<std::uint16_t>(address + 2 + offset);
 }
 
 } // namespace
@@ -211,17 +226,23 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
         }
         pendingLabel = nullptr;
         putHex(hexDigits, textBuffer, address, 4);
-        const auto green = static_cast<std::uint8_t>(63 - k / 2);
-        font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
+        if (panel.debug.isBreakpoint(address)) {
+            setColour(*font, breakColour);
+            font->drawText("*", 1, listingMarkX, y);
+        } else {
+            const auto green = static_cast<std::uint8_t>(63 - k / 2);
+            font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
+        }
         font->drawText(textBuffer, 4, listingAddressX, y);
 
         std::memset(textBuffer, ' ', 12);
         textBuffer[12] = '\0';
+        const std::uint16_t at = address;
         address = static_cast<std::uint16_t>(cpu.disassemble(address, textBuffer));
         const auto grey = static_cast<std::uint8_t>(255 - 2 * k);
         font->setColor(grey, grey, grey);
         if (named) {
-            labels->labelOperand(textBuffer, labelledTextLength);
+            labels->labelOperand(textBuffer, labelledTextLength, branchTarget(cpu, at));
             font->drawText(textBuffer, std::strlen(textBuffer), listingTextX, y);
         } else {
             font->drawText(textBuffer, listingTextLength, listingTextX, y);
@@ -237,6 +258,12 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     for (int r = 0; r < StatusLine::rows; ++r) {
         status.format(r, row);
         font->drawText(row, StatusLine::columns, StatusLine::x, 8 * r);
+    }
+    char panelRow[DebugPanel::columns + 1];
+    for (int r = 0; r < DebugPanel::rows; ++r) {
+        panel.format(r, panelRow);
+        setColour(*font, r == DebugPanel::stopRow ? breakColour : statusColour);
+        font->drawText(panelRow, DebugPanel::columns, DebugPanel::x, 8 * r);
     }
     scope.draw(renderer);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/BitmapFont.h"
+#include "ui/DebugPanel.h"
 #include "ui/Scope.h"
 #include "ui/StatusLine.h"
 
@@ -36,10 +37,11 @@ struct DebuggerScreen {
     char registerSP[9]{};
     char registerCC[11]{};
     StatusLine status; // filled by the App each frame, drawn by drawFrame
+    DebugPanel panel;  // likewise; its breakpoints are also marked in the listing
     bool helpShown = false;
     const Labels* labels = nullptr; // set by the App; the labelled listing reads them
     bool labelled = false;          // N: the listing names addresses by their labels
-    Scope scope; // fed by the App with the audio output, drawn by drawFrame
+    Scope scope;                    // fed by the App with the audio output, drawn by drawFrame
 
     // The window's scale when it opens: the largest whole number at which the picture fits
     // the usable display area, at least 1.
@@ -58,8 +60,8 @@ struct DebuggerScreen {
     static bool showsNothingUnasked(const char* driver, const char* requested);
 
     // One whole frame into the renderer (the caller presents): panels, registers,
-    // listing, fixed texts, status line; then, if stopped, lights the instruction at PC in cpu's
-    // heat map, and ages every heat entry by one.
+    // listing, fixed texts, status line, debug panel; then, if stopped, lights the instruction at
+    // PC in cpu's heat map, and ages every heat entry by one.
     void draw(Mc6802& cpu, std::int32_t editCursor, bool stopped);
 
     // The drawing half of draw: reads cpu, changes nothing of it.

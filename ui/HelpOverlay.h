@@ -18,6 +18,8 @@ struct HelpOverlay {
         {"Return", "", "load the highlighted file"},
         {"P", "run / stop", "run / stop, kept for the load"},
         {"Space", "stop if running, then step one instruction", "stops"},
+        {"O", "step over: a JSR or BSR runs until it returns", ""},
+        {"U", "step out: run until this routine's RTS or RTI", ""},
         {"I", "raise an interrupt request", ""},
         {"R", "reset the processor", ""},
         {"L", "stop, rescan the directory, back to the list", ""},
@@ -28,9 +30,14 @@ struct HelpOverlay {
         {"V", "start / stop recording the audio to a WAV file", ""},
         {"X", "switch the instruction set", ""},
         {"N", "listing with / without the ROM's labels", ""},
+        {"G + 4 hex", "toggle a breakpoint at that address (at most 8)", ""},
+        {"W + 4 hex", "toggle a write watchpoint there (at most 8)", ""},
+        {"S + 2 hex", "sound command: byte to 0402, then interrupt", ""},
+        {"T", "start / stop a trace to a new numbered file", ""},
+        {"Backspace", "remove the last digit typed after G, W or S", ""},
         {"H", "show / hide this help", "show / hide this help"},
         {"F11", "fullscreen on / off", "fullscreen on / off"},
-        {"Escape", "quit", "quit"},
+        {"Escape", "cancel the digits being typed, else quit", "quit"},
     };
     static constexpr int keyColumns = 13;
     static constexpr int debuggerColumns = 47;

@@ -151,20 +151,24 @@ std::string Labels::containing(std::uint16_t address) const {
     return label.name + '+' + std::to_string(address - label.address);
 }
 
-void Labels::labelOperand(char* text, std::size_t columns) const {
+void Labels::labelOperand(char* text, std::size_t columns, std::int32_t branchTarget) const {
     const std::size_t length = std::strlen(text);
-    // An extended operand is the text's last five characters, "$hhhh", after a blank.
-    if (length >= 6 && text[length - 5] == '$' && text[length - 6] == ' ') {
+    // The operand is the text's last characters after a blank: "$hhhh" when extended,
+    // "$hh" for a branch's displacement.
+    const std::size_t digits = branchTarget >= 0 ? 2 : 4;
+    if (length >= digits + 2 && text[length - digits - 1] == '$' &&
+        text[length - digits - 2] == ' ') {
         unsigned value = 0;
         bool hex = true;
-        for (std::size_t i = length - 4; i < length; ++i) {
+        for (std::size_t i = length - digits; i < length; ++i) {
             const int digit = hexValue(text[i]);
             hex = hex && digit >= 0;
             value = value << 4 | static_cast<unsigned>(digit < 0 ? 0 : digit);
         }
+        if (branchTarget >= 0) value = static_cast<unsigned>(branchTarget);
         const std::string* name = hex ? nameAt(static_cast<std::uint16_t>(value)) : nullptr;
         if (name != nullptr) {
-            const std::size_t start = length - 5;
+            const std::size_t start = length - digits - 1;
             const std::size_t room = columns > start ? columns - start : 0;
             const std::size_t n = std::min(name->size(), room);
             std::memcpy(text + start, name->data(), n);

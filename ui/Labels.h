@@ -33,6 +33,8 @@ struct Labels {
     // when no label lies at or below it.
     std::string containing(std::uint16_t address) const;
     // The disassembly text with its extended operand ("jsr  $f84a") shown as the label at
-    // that address ("jsr  delay"), cut to columns characters.
-    void labelOperand(char* text, std::size_t columns) const;
+    // that address ("jsr  delay"), cut to columns characters. For a relative branch, whose
+    // text shows the displacement ("bne  $fd"), branchTarget is where it goes (else -1):
+    // the displacement shows as the label there ("bne  loop").
+    void labelOperand(char* text, std::size_t columns, std::int32_t branchTarget = -1) const;
 };

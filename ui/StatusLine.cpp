@@ -3,10 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-// Copies text into out's columns; when it does not fit, its head, "..." and its tail.
-void fit(const char* text, std::size_t length, char* out, std::size_t columns) {
+void StatusLine::fit(const char* text, std::size_t length, char* out, std::size_t columns) {
     if (length <= columns) {
         std::memcpy(out, text, length);
         return;
@@ -16,8 +13,6 @@ void fit(const char* text, std::size_t length, char* out, std::size_t columns) {
     std::memcpy(out + head, "...", 3);
     std::memcpy(out + head + 3, text + length - tail, tail);
 }
-
-} // namespace
 
 void StatusLine::clockText(std::int32_t speed, char (&out)[24]) {
     std::snprintf(out, sizeof out, "%ld kHz", static_cast<long>(speed) * sampleRate / 1000);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,4 +24,7 @@ struct StatusLine {
     void format(int row, char (&out)[columns + 1]) const;
     // The emulated clock for a speed, e.g. 19 -> "912 kHz".
     static void clockText(std::int32_t speed, char (&out)[24]);
+    // Copies text into out's first columns characters; a text too long keeps its head and
+    // its tail around "...".
+    static void fit(const char* text, std::size_t length, char* out, std::size_t columns);
 };

@@ -49,11 +49,18 @@ TEST(Labels, ContainingAndOperandsAtTheirBoundaries) {
         got += labels.containing(static_cast<std::uint16_t>(address)) + ',';
     EXPECT_EQ(got, ",reset,reset+73,delay,delay+3,averyverylongname+7,");
     got.clear();
-    for (const char* text :
-         {"jsr  $f84a", "jsr  $f84b", "ldx  #$f84a", "jmp  $fff8", "ldaa $4a,x"}) {
+    // text, branch target
+    for (auto [text, target] : {std::pair{"jsr  $f84a", -1},
+                                {"jsr  $f84b", -1},
+                                {"ldx  #$f84a", -1},
+                                {"jmp  $fff8", -1},
+                                {"ldaa $4a,x", -1},
+                                {"bne  $fd", 0xF84A},
+                                {"bra  $00", 0xF84B}}) {
         char buffer[16];
-        labels.labelOperand(std::strcpy(buffer, text), 12);
+        labels.labelOperand(std::strcpy(buffer, text), 12, target);
         got += std::string(buffer) + ',';
     }
-    EXPECT_EQ(got, "jsr  delay,jsr  $f84b,ldx  #$f84a,jmp  averyve,ldaa $4a,x,");
+    EXPECT_EQ(got, "jsr  delay,jsr  $f84b,ldx  #$f84a,jmp  averyve,ldaa $4a,x,bne  delay,"
+                   "bra  $00,");
 }

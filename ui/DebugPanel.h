@@ -1,0 +1,27 @@
+#pragma once
+
+#include "audio/ControlBlock.h"
+#include "audio/DebugStatus.h"
+
+#include <cstdint>
+#include <string>
+
+// What the debugger screen shows of the stop rules, left of the register panel above the
+// "Memory Edit" help: the clock, why the processor stopped, the entry being typed, the
+// trace, and the breakpoints and watchpoints. The App fills it every frame.
+struct DebugPanel {
+    static constexpr int x = 330;
+    static constexpr int columns = 19; // x 330..481; the register panel starts at 490
+    static constexpr int rows = 15;    // y 0..119; the help block starts at 128
+    static constexpr int stopRow = 2;  // drawn in its own colour
+    static constexpr int pointsPerRow = 4;
+
+    std::uint64_t cycles = 0; // the processor's cycle count
+    DebugStatus debug;
+    ControlBlock::Entry entry; // the address or byte being typed after G, W or S
+    std::string traceName;     // e.g. the trace file; empty shows nothing
+    std::string traceDetail;   // e.g. its line count; empty shows nothing
+
+    // Row `row` as exactly `columns` characters, blank-padded; nothing runs past its row.
+    void format(int row, char (&out)[columns + 1]) const;
+};
