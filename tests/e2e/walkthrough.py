@@ -278,6 +278,73 @@ def scope(s):
     step(f"the scope: a trace of tone.snd while running, a flat line stopped; Escape ends in {took:.2f} s")
 
 
+def demo_listing(run_dir):
+    """{label or 'mnemonic operand': address} from the listing built beside demo.snd."""
+    found = {}
+    for line in Path(run_dir, "demo.lst").read_text(errors="replace").splitlines():
+        if m := re.match(r"([0-9A-F]{4}) [0-9A-F]+ +\d+  (\w*) +(\w+) *(\S*)", line):
+            found.setdefault(m[2] or f"{m[3]} {m[4]}", int(m[1], 16))
+    return found
+
+
+def panel(row, text):  # a row of the debug panel, left of the registers
+    return shows(330, 8 * row, text)
+
+
+def debugging(s, run_dir):
+    """demo.snd stopped where the user says: step over, a watchpoint, S, a breakpoint, the trace."""
+    where = demo_listing(run_dir)
+    call, irq = where["jsr playtab"], where["irq"]
+    s.launch("debugging", args=[str(Path(s.workdir, "demo.snd"))])
+    shot = s.see(None, "debug-start", pc_is(0xF800))
+    for _ in range(8):
+        if (pc := shot.registers()["PC"]) == f"{call:04X}":
+            break
+        shot = s.see("space", "debug-space", registers(lambda r, pc=pc: r["PC"] != pc))
+    expect(shot.registers()["PC"] == f"{call:04X}", f"Space never reached the jsr at {call:04X}")
+    chime = sounding_seconds(s.sound_after("o", "O over the chime's jsr", 0.6))
+    shot = s.see(None, "stepped-over", all_of(pc_is(call + 3), registers(lambda r: r["SP"] == "007F"),
+                                             shows(490, 8, "speed 19 (912 kHz) stopped", STATUS)))
+    step(f"O at the jsr {call:04X}: the chime plays ({chime:.2f} s), stopped at {call + 3:04X}, "
+         f"{shot.text(330, 8, 19).strip()}")
+
+    for key in "w04":
+        s.key(key)
+    s.see(None, "watch-typing", panel(3, "watch at 04__"))
+    s.see("0", "watch-typed", panel(3, "watch at 040_"))
+    s.see("0", "watch-set", all_of(panel(11, "watchpoints 1/8"), panel(12, "0400")))
+    shot = s.see("p", "watch-hit", all_of(lambda shot: (re.fullmatch(
+        r"WATCH 0400 [0-9A-F]{2}>7F", t := shot.text(330, 16, 16)), t), shows(60, PIA_Y, "7F"),
+        shows(490, 8, "speed 19 (912 kHz) stopped", STATUS)))
+    step(f"W 0400 and P: stopped after the DAC write, {shot.text(330, 16, 16)}, PIA shows 7F")
+
+    for key in "w040":
+        s.key(key)
+    s.see("0", "watch-cleared", panel(11, "watchpoints 0/8"))
+    s.see("p", "runs-on", shows(490, 8, "speed 19 (912 kHz) running", STATUS))  # past the cli
+    for key in "s0":
+        s.key(key)
+    hz = hear_pitch(s, "1", 1000.0, "S 01: the tone")
+    step(f"W 0400 again clears it; P, S 0 1 plays the command: {hz:.1f} Hz")
+
+    for key in f"g{irq:04x}"[:-1]:
+        s.key(key)
+    s.see(f"{irq & 15:x}", "break-set", all_of(panel(8, "breakpoints 1/8"), panel(9, f"{irq:04X}")))
+    s.wait_count(s.count() + RATE, "the tone ends")
+    for key in "s0":
+        s.key(key)
+    s.see("1", "break-hit", all_of(panel(2, f"BREAK {irq:04X}"), pc_is(irq),
+                                   shows(590, 56, f"{irq:04X}"), shows(622, 56, "*")))
+    silent_from(s, s.count(), "audio at a breakpoint", 0.2)
+    step(f"G {irq:04X}, S 0 1: stopped at the interrupt routine, BREAK {irq:04X}, marked, silent")
+
+    s.key("g")
+    s.see("1", "entry-open", panel(3, "break at 1___"))
+    s.see("Escape", "entry-cancelled", panel(3, " " * 13))
+    took = s.quit_with(lambda: s.key("Escape"), "Escape with no entry open")
+    step(f"Escape cancels an open entry; the next Escape ends hummbox in {took:.2f} s")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for name in ("--hummbox", "--run-dir", "--out"):
@@ -293,6 +360,7 @@ def main():
         scaling(args.hummbox, args.run_dir, os.path.join(os.path.abspath(args.out), "scaled"))
         command_line(s)
         scope(s)
+        debugging(s, args.run_dir)
     except Failure as failure:
         print(f"e2e: FAILED: {failure}\ne2e: see {s.out} (last-seen.png: the last screenshot; "
               "*-audio.raw: the audio; *.log: what hummbox printed)", file=sys.stderr)
