@@ -2,7 +2,7 @@
 # Takes the README's screenshots from the real program in a private X server (Xvfb):
 # docs/selection.png (the ROM selection screen), docs/debugger.png (demo.snd running, the
 # edit cursor on PIA byte 0x0402, the status line top right) and docs/help.png (the key help
-# that H shows over the debugger). Uses the desktop-driving library in tools/desktop.
+# that H shows over the debugger) and docs/breakpoint.png (stopped at a breakpoint). Uses the desktop-driving library in tools/desktop.
 #   tools/screenshots.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$(nproc)" --target hummbox hummbox_font hummbox_roms >/dev/null
 
 /usr/bin/python3 - "$build/run" docs <<'PY'
-import os, sys, tempfile
+import os, re, sys, tempfile, time
 sys.path.insert(0, "tools/desktop")
 from desktop import Desktop
 
@@ -35,11 +35,20 @@ try:
     desktop.see(None, "siren running", lambda s: (
         s.registers() is not None and s.text(490, 0, 8) == "demo.snd", None)
                 ).img.save(f"{docs}/debugger.png")
-    desktop.see("h", "help", lambda s: (s.text(14, 286, 4) == "Keys", None)
+    desktop.see("h", "help", lambda s: (s.text(14, 254, 4) == "Keys", None)
                 ).img.save(f"{docs}/help.png")
-    desktop.see("h", "help closed", lambda s: (s.text(14, 286, 4) != "Keys", None))
+    desktop.see("h", "help closed", lambda s: (s.text(14, 254, 4) != "Keys", None))
+    # A breakpoint on the interrupt routine's first instruction, a watchpoint on the DAC, and
+    # the next command stops at the breakpoint.
+    irq = next(m[1] for line in open(os.path.join(run_dir, "demo.lst"))
+               if (m := re.match(r"([0-9A-F]{4}) \S+ +\d+  irq ", line)))
+    time.sleep(1.5)  # the siren ends
+    for key in "g" + irq.lower() + "w0400s0":
+        desktop.key(key)
+    desktop.see("2", "breakpoint hit", lambda s: (s.text(330, 16, 10) == "BREAK " + irq, None)
+                ).img.save(f"{docs}/breakpoint.png")
     desktop.quit_with(lambda: desktop.key("Escape"), "Escape")
 finally:
     desktop.close()
-print("wrote", *(os.path.join(docs, f"{n}.png") for n in ("selection", "debugger", "help")))
+print("wrote", *(os.path.join(docs, f"{n}.png") for n in ("selection", "debugger", "help", "breakpoint")))
 PY
