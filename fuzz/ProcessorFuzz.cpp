@@ -1,5 +1,6 @@
 // Fuzzes the processor and its clock: registers, fills and segments of memory, then steps,
-// interrupts, resets and audio buffers, checking the board's invariants after each.
+// interrupts, resets and audio buffers (some after debugger keys: breakpoints, watchpoints,
+// step over and out), checking the board's invariants after each.
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "fuzz/FuzzInput.h"
@@ -89,14 +90,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (code % 4 == 2) code & 4 ? reset() : interrupt();
         std::array<float, 32> buffer;
-        if (code % 4 == 3) { // the last sample is the DAC byte
+        if (code % 4 == 3) {
+            if (code & 4) { // debugger keys first, handed over with the buffer
+                using Kind = ControlBlock::Command::Kind;
+                control.clearBatch();
+                const std::uint8_t keys = in.u8();
+                control.commands[0] = {static_cast<Kind>(keys % 3), in.u16()};
+                control.commandCount = keys & 4 ? 1 : 0;
+                control.stepOver = keys & 8;
+                control.stepOut = keys & 16;
+                control.pending = true;
+            }
+            const bool run = (code & 8) == 0;
+            control.running.store(run);
             const int frames = std::min<int>(count, buffer.size());
-            control.running.store(true);
             audioCallback(&audio, reinterpret_cast<Uint8*>(buffer.data()),
                           frames * int{sizeof(float)});
             FUZZ_CHECK(cpu.cycleCount >= audio.clockCycles);
-            FUZZ_CHECK(buffer[frames - 1] ==
-                       AudioEngine::sampleFor(board.memory[Mc6802::dacAddress]));
+            const DebugStatus& status = audio.debugger.status;
+            if (control.running.load()) { // the last sample is the DAC byte
+                FUZZ_CHECK(buffer[frames - 1] ==
+                           AudioEngine::sampleFor(board.memory[Mc6802::dacAddress]));
+            } else if (run) { // a stop rule fired: silence from there, and the reason holds
+                FUZZ_CHECK(buffer[frames - 1] == 0.0f);
+                FUZZ_CHECK(status.stop != DebugStatus::Stop::Break ||
+                           (cpu.PC == status.stopAddress && status.isBreakpoint(cpu.PC)));
+                FUZZ_CHECK(status.stop != DebugStatus::Stop::Watch ||
+                           status.stopAddress <= Mc6802::writeWindowLast);
+            }
         }
         if (op % 64 == 0) checkEverything();
     }
