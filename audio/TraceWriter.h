@@ -28,7 +28,8 @@ class TraceWriter {
 
     AudioEngine* engine = nullptr; // set once, before the first start
 
-    TraceWriter() = default;
+    // ringCapacity: a power of two.
+    explicit TraceWriter(std::size_t ringCapacity = ringRecords) : ring(ringCapacity) {}
     TraceWriter(const TraceWriter&) = delete;
     TraceWriter& operator=(const TraceWriter&) = delete;
     ~TraceWriter() { stop(); }
@@ -63,7 +64,7 @@ class TraceWriter {
     bool flushOut();
     void fail(const std::string& reason);
 
-    TraceRing ring{ringRecords};
+    TraceRing ring;
     std::vector<TraceRecord> chunk;
     std::vector<char> out; // lines waiting to be written
     std::size_t outUsed = 0;
