@@ -122,10 +122,10 @@ Options parse(int argc, char** argv) {
                                          {"from-command", no_argument, nullptr, 'f'},
                                          {"output", required_argument, nullptr, 'o'},
                                          {"all", optional_argument, nullptr, 'a'},
+                                         {"trace", required_argument, nullptr, 't'},
                                          {"pcm16", no_argument, nullptr, 'p'},
                                          {"quiet", no_argument, nullptr, 'q'},
                                          {"help", no_argument, nullptr, 'h'},
-                                         {"trace", required_argument, nullptr, 't'},
                                          {nullptr, 0, nullptr, 0}};
     Options o;
     opterr = 0;
