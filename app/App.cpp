@@ -61,6 +61,7 @@ bool App::init() {
     audio.control = &control;
     audio.editCursor = 0;
     recorder.engine = &audio;
+    tracer.engine = &audio;
     // The callback runs only while the debugger shows, which is when the ring is drained.
     audio.scopeTap.store(&scopeRing, std::memory_order_release);
 
@@ -119,11 +120,13 @@ bool App::iterate() {
     // Main-thread keys, taken at once so that a batch still waiting for the audio thread
     // does not act on them twice.
     if (control.record) recorder.toggle();
+    if (control.trace) tracer.toggle();
     if (control.help) screen.helpShown = !screen.helpShown;
     if (control.fullscreen) screen.toggleFullscreen();
     if (control.labels && !browser.labels.empty()) screen.labelled = !screen.labelled;
     control.record = control.help = control.fullscreen = control.labels = control.trace = false;
     recorder.service();
+    tracer.service();
     screen.fitToWindow();
 
     if (mode == modeDebugger && control.load) {
@@ -182,6 +185,7 @@ void App::teardown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();
     recorder.stop(); // the callback is gone: what it pushed is written and the file closed
+    tracer.stop();
     audio.timing.reportIfAsked(); // soak runs: did the callback keep up?
     board.release();
     screen.destroy(); // font texture and font, renderer, window

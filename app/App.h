@@ -6,6 +6,7 @@
 #include "audio/Input.h"
 #include "audio/Recorder.h"
 #include "audio/SampleRing.h"
+#include "audio/TraceWriter.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 #include "rom/RomBrowser.h"
@@ -32,6 +33,7 @@ struct App {
     bool presentWaits = false;  // presenting waits for the display's refresh (vsync)
     Options options;            // from the command line, set before init
     Recorder recorder;          // V: the audio output into numbered WAV files
+    TraceWriter tracer;         // T: the instructions executed into numbered text files
     SampleRing scopeRing{8192}; // the audio output on its way to the debugger's scope
 
     App();

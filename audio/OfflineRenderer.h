@@ -2,12 +2,14 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
+#include "audio/TraceRing.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // What to render: see OfflineRenderer::render.
@@ -29,6 +31,8 @@ struct RenderResult {
     std::size_t interruptsLate = 0;   // not yet due when the recording ended
     bool changed = false;             // the DAC byte changed during the recording
     std::size_t lastChange = 0;       // index of the last sample that differed from its predecessor
+    std::uint64_t traceLost =
+        0; // instructions that did not reach traceSink (never, if sized right)
 };
 
 // The sound board without a window or an audio device: the same processor, mailbox and
@@ -40,7 +44,15 @@ struct OfflineRenderer {
     Board board;
     ControlBlock control;
     AudioEngine engine;
+    // One buffer's instructions at the highest speed, even if every one is a skipped
+    // one-cycle opcode, and a single step.
+    static constexpr std::size_t traceRecords = std::size_t{1} << 17;
+    static_assert(traceRecords >= frames * AudioEngine::maxSpeed + Debugger::traceBatch);
+
     std::array<float, frames> buffer{};
+    // When set, render hands it every instruction the processor runs from the reset on, in
+    // order and complete, after each buffer.
+    std::function<void(const TraceRecord*, std::size_t)> traceSink;
 
     OfflineRenderer();
     OfflineRenderer(const OfflineRenderer&) = delete;

@@ -1,9 +1,9 @@
 #include "audio/Recorder.h"
 
 #include "audio/AudioEngine.h"
+#include "audio/NumberedFile.h"
 
 #include <SDL.h>
-#include <fcntl.h>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int maxNumber = 999;
 constexpr std::size_t chunkSamples = 8192;
 
 } // namespace
@@ -29,22 +28,16 @@ void Recorder::toggle(const std::string& directory) {
 bool Recorder::start(const std::string& directory) {
     if (recording()) return true;
     lastError.clear();
-    // O_EXCL claims a name atomically, so nothing that exists (even a dangling link) is
-    // overwritten, whoever else writes there.
-    int fd = -1;
-    for (int number = 1; number <= maxNumber && fd < 0; ++number) {
-        char name[32];
-        std::snprintf(name, sizeof name, "hummbox-%03d.wav", number);
-        fileName = name;
-        filePath = directory.empty() || directory == "." ? fileName : directory + "/" + fileName;
-        fd = open(filePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            fail("cannot record to " + filePath + ": " + std::strerror(errno));
-            return false;
-        }
+    const NumberedFile created = NumberedFile::create(directory, "hummbox", ".wav");
+    const int fd = created.fd;
+    fileName = created.name;
+    filePath = created.path;
+    if (created.error == EEXIST) {
+        fail("cannot record: hummbox-001.wav to hummbox-999.wav all exist in " + directory);
+        return false;
     }
     if (fd < 0) {
-        fail("cannot record: hummbox-001.wav to hummbox-999.wav all exist in " + directory);
+        fail("cannot record to " + filePath + ": " + std::strerror(created.error));
         return false;
     }
     SF_INFO info{};

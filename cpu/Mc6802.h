@@ -115,6 +115,10 @@ struct Mc6802 {
     // Writes the instruction at address as text (at most 11 characters and a NUL, so the
     // buffer needs 12) and returns address + its length, not reduced to 16 bits.
     std::uint32_t disassemble(std::uint16_t address, char* text) const;
+    // The same for an instruction held in bytes (three, whatever its length), decoded by
+    // set as if it stood at address: for text made away from the live memory.
+    static std::uint32_t disassembleBytes(InstructionSet set, std::uint16_t address,
+                                          const std::uint8_t* bytes, char* text);
 
     // ---- Flag operations -------------------------------------------------------------
     // Each returns its result and updates CC. C, V and H change only where stated.

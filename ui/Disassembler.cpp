@@ -5,21 +5,29 @@
 #include <cstdio>
 
 // One line of 6800 assembler text for the instruction at address. Reads memory directly:
-// no heat bump, no register change. The longest text, "ldx  #$f800", has 11 characters.
+// no heat bump, no register change.
 std::uint32_t Mc6802::disassemble(std::uint16_t address, char* text) const {
+    // Operand bytes wrap from 0xFFFF to 0x0000.
+    const std::uint8_t bytes[3] = {memory[address], memory[static_cast<std::uint16_t>(address + 1)],
+                                   memory[static_cast<std::uint16_t>(address + 2)]};
+    return disassembleBytes(instructionSet, address, bytes, text);
+}
+
+// The longest text, "ldx  #$f800", has 11 characters.
+std::uint32_t Mc6802::disassembleBytes(InstructionSet set, std::uint16_t address,
+                                       const std::uint8_t* bytes, char* text) {
     constexpr std::size_t textSize = 12;
-    const std::uint8_t opcode = memory[address];
-    const OpcodeInfo& info = instructionSet == InstructionSet::Complete
-                                 ? completeOpcodeTable[opcode]
-                                 : opcodeTable[opcode];
+    const std::uint8_t opcode = bytes[0];
+    const OpcodeInfo& info =
+        set == InstructionSet::Complete ? completeOpcodeTable[opcode] : opcodeTable[opcode];
     if (!info.listed) {
         std::snprintf(text, textSize, "? op: %02x", opcode);
         return address + 1u;
     }
 
-    // Operand bytes wrap from 0xFFFF to 0x0000; 16-bit operands are high byte first.
-    const unsigned byte1 = memory[static_cast<std::uint16_t>(address + 1)];
-    const unsigned byte2 = memory[static_cast<std::uint16_t>(address + 2)];
+    // 16-bit operands are high byte first.
+    const unsigned byte1 = bytes[1];
+    const unsigned byte2 = bytes[2];
     const unsigned word = byte1 << 8 | byte2;
     const char* name = info.mnemonic;
 

@@ -1,3 +1,7 @@
+#include "audio/AudioEngine.h"
+#include "audio/ControlBlock.h"
+#include "audio/TraceWriter.h"
+#include "tests/support/Machine.h"
 #include "tests/support/RomImage.h"
 #include "tests/support/ScratchDir.h"
 
@@ -78,7 +82,12 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
                  {"tune.snd --all=1 -o keep.wav/dir", 1, "cannot create directory keep.wav/dir"},
                  {"tune.snd -o tune.snd", 1, "ROM image"},
                  {"tune.snd -o link.wav", 1, "ROM image"},
-                 {"./tune.snd -o hard.wav", 1, "ROM image"}};
+                 {"./tune.snd -o hard.wav", 1, "ROM image"},
+                 {"tune.snd -o keep.wav --trace link.wav", 1, "ROM image"},
+                 {"tune.snd -o keep.wav --trace keep.wav", 1, "it is the WAV output"},
+                 {"tune.snd -o keep.wav --trace pipe.wav", 1, "not a regular file"},
+                 {"tune.snd -o no/such/dir/out.wav --trace t.txt", 1, "cannot write no/such"},
+                 {"tune.snd --all --trace t.txt", 2, "--all makes many"}};
     const auto before = files();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -156,4 +165,24 @@ TEST_F(Render, OutputFollowsLinksAndKeepsPermissions) {
     std::memcpy(format, wav.data() + 20, sizeof format);
     EXPECT_EQ(std::tuple(format[0], format[1], format[3]), std::tuple(0x10003u, 48000u, 0x200004u));
     EXPECT_EQ(wav.size(), wav.find("data") + 8 + 4800 * 4);
+}
+
+// --trace writes the lines that T writes in the program for the same run from the reset.
+TEST_F(Render, TraceHoldsTheSameLinesAsTheProgramWrites) {
+    ASSERT_EQ(run("tune.snd -q -s 0.02 -o a.wav --trace run.txt").first, 0); // one buffer
+    Machine m;
+    const std::vector<std::uint8_t> image = readRomImage("demo");
+    std::copy(image.begin(), image.end(), m.memory.begin() + Mc6802::romBase);
+    m.cpu.reset();
+    ControlBlock control;
+    AudioEngine engine;
+    TraceWriter tracer;
+    engine.cpu = &m.cpu, engine.control = &control, tracer.engine = &engine;
+    ASSERT_TRUE(tracer.start());
+    control.running = true;
+    std::vector<float> out(AudioEngine::bufferFrames);
+    audioCallback(&engine, reinterpret_cast<Uint8*>(out.data()), int(out.size() * 4));
+    tracer.stop();
+    EXPECT_GT(tracer.linesWritten(), 4000u);
+    EXPECT_EQ(slurp("run.txt"), slurp("hummbox-trace-001.txt"));
 }

@@ -2,8 +2,10 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/OfflineRenderer.h"
-#include "cpu/Mc6802.h"
+#include "audio/ReplacingFile.h"
+#include "audio/TraceWriter.h"
 #include "audio/WavFile.h"
+#include "cpu/Mc6802.h"
 
 #include <getopt.h>
 #include <unistd.h>
@@ -49,6 +51,8 @@ constexpr const char* usage =
     "  -a, --all[=FIRST-LAST] render every command 0-255 (or the range) into IMAGE-NNN.wav,\n"
     "                         each from its interrupt until one second without a DAC change or\n"
     "                         the --seconds limit; commands that change nothing are skipped\n"
+    "  -t, --trace FILE       also write every instruction run, from the reset on, one line\n"
+    "                         each as hummbox's T key does (not with --all)\n"
     "  -p, --pcm16            16-bit PCM samples instead of 32-bit float\n"
     "  -q, --quiet            no progress bar and no summary\n"
     "  -h, --help             this text\n"
@@ -64,6 +68,7 @@ struct Options {
     InstructionSet cpu = InstructionSet::Board;
     bool fromCommand = false;
     std::string output;
+    std::string trace;
     bool all = false;
     int first = 0;
     int last = 255;
@@ -71,7 +76,10 @@ struct Options {
     bool quiet = false;
 };
 
+ReplacingFile* unfinished = nullptr; // an output to discard when the run fails
+
 [[noreturn]] void fail(const std::string& message, int status = 1) {
+    if (unfinished != nullptr) unfinished->discard(); // exit unwinds nothing
     std::fprintf(stderr, "hummbox-render: %s\n", message.c_str());
     std::exit(status);
 }
@@ -106,17 +114,23 @@ double parseSeconds(const std::string& text, const char* what) {
 }
 
 Options parse(int argc, char** argv) {
-    static const option longOptions[] = {
-        {"command", required_argument, nullptr, 'c'}, {"irq-at", required_argument, nullptr, 'i'},
-        {"seconds", required_argument, nullptr, 's'}, {"speed", required_argument, nullptr, 'x'},
-        {"cpu", required_argument, nullptr, 'u'},     {"from-command", no_argument, nullptr, 'f'},
-        {"output", required_argument, nullptr, 'o'},  {"all", optional_argument, nullptr, 'a'},
-        {"pcm16", no_argument, nullptr, 'p'},         {"quiet", no_argument, nullptr, 'q'},
-        {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0}};
+    static const option longOptions[] = {{"command", required_argument, nullptr, 'c'},
+                                         {"irq-at", required_argument, nullptr, 'i'},
+                                         {"seconds", required_argument, nullptr, 's'},
+                                         {"speed", required_argument, nullptr, 'x'},
+                                         {"cpu", required_argument, nullptr, 'u'},
+                                         {"from-command", no_argument, nullptr, 'f'},
+                                         {"output", required_argument, nullptr, 'o'},
+                                         {"all", optional_argument, nullptr, 'a'},
+                                         {"trace", required_argument, nullptr, 't'},
+                                         {"pcm16", no_argument, nullptr, 'p'},
+                                         {"quiet", no_argument, nullptr, 'q'},
+                                         {"help", no_argument, nullptr, 'h'},
+                                         {nullptr, 0, nullptr, 0}};
     Options o;
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":c:i:s:x:u:fo:a::pqh", longOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":c:i:s:x:u:fo:a::t:pqh", longOptions, nullptr)) != -1) {
         const std::string arg = optarg ? optarg : "";
         switch (c) {
         case 'c': o.command = static_cast<int>(parseInteger(arg, "--command", 0, 255)); break;
@@ -163,6 +177,10 @@ Options parse(int argc, char** argv) {
                 if (o.last < o.first) badArgument("--all range " + arg + " ends before it starts");
             }
             break;
+        case 't':
+            if (arg.empty()) badArgument("--trace needs a path");
+            o.trace = arg;
+            break;
         case 'p': o.format = WavFormat::Pcm16; break;
         case 'q': o.quiet = true; break;
         case 'h': std::fputs(usage, stdout); std::exit(0);
@@ -175,6 +193,7 @@ Options parse(int argc, char** argv) {
         badArgument(std::string("one ROM image only, but also got '") + argv[optind + 1] + "'");
     o.image = argv[optind];
     if (o.all && o.command) badArgument("--all and --command exclude each other");
+    if (o.all && !o.trace.empty()) badArgument("--trace follows one run; --all makes many");
     if (o.all && !o.irqAt.empty())
         badArgument("--all raises one interrupt per command; --irq-at does not apply");
     return o;
@@ -190,6 +209,17 @@ std::vector<std::uint8_t> readImage(const std::string& path) {
     if (static_cast<std::size_t>(in.gcount()) < Mc6802::romSize)
         fail(path + " holds " + std::to_string(in.gcount()) + " bytes; a ROM image has 2048");
     return image;
+}
+
+// All of text, or false with errno set.
+bool writeAll(int fd, const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 std::string stem(const std::string& path) {
@@ -284,6 +314,28 @@ int main(int argc, char** argv) {
 
     const std::string output = o.output.empty() ? stem(o.image) + ".wav" : o.output;
     if (sameFile(output, o.image)) fail("cannot write " + output + ": it is the ROM image");
+    // The trace streams into a file of its own, put in place beside the WAV at the end.
+    ReplacingFile trace;
+    std::string error;
+    if (!o.trace.empty()) {
+        if (sameFile(o.trace, o.image)) fail("cannot write " + o.trace + ": it is the ROM image");
+        if (o.trace == output || sameFile(o.trace, output))
+            fail("cannot write " + o.trace + ": it is the WAV output");
+        if (!trace.open(o.trace, error)) fail(error);
+        unfinished = &trace;
+        renderer->traceSink = [&, text = std::string(TraceWriter::columns)](
+                                  const TraceRecord* records, std::size_t n) mutable {
+            for (std::size_t i = 0; i < n; ++i) {
+                char line[TraceWriter::maxLineSize];
+                text.append(line, TraceWriter::formatLine(records[i], line));
+            }
+            if (error.empty() && !writeAll(trace.fd(), text)) {
+                const int reason = errno;
+                error = "cannot write " + o.trace + ": " + std::strerror(reason);
+            }
+            text.clear();
+        };
+    }
     const std::clock_t cpuStart = std::clock();
     const auto wallStart = std::chrono::steady_clock::now();
     const RenderResult result = renderer->render(job);
@@ -295,8 +347,11 @@ int main(int argc, char** argv) {
                  ? "the program never unmasked interrupts; nothing recorded"
                  : "no interrupt came due within the " + std::to_string(int(job.bootLimit)) +
                        " s that --from-command waits; nothing recorded");
-    std::string error;
+    if (!error.empty()) fail(error);
+    if (result.traceLost > 0)
+        fail("the trace lost " + std::to_string(result.traceLost) + " instructions");
     if (!writeWav(output, result.samples, o.format, error)) fail(error);
+    if (!o.trace.empty() && !trace.commit(error)) fail(error);
     if (result.interruptsMissed > 0)
         std::fprintf(stderr,
                      "hummbox-render: %zu interrupt(s) not taken: the program kept them masked\n",

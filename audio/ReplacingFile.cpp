@@ -1,0 +1,94 @@
+#include "audio/ReplacingFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where a chain of symbolic links starting at path ends; a relative link is read against
+// the directory that holds it.
+fs::path followLinks(fs::path path, std::error_code& ec) {
+    for (int hops = 0; hops < 40; ++hops) {
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) {
+            ec.clear(); // a path that is missing or cannot be looked at is written as it is
+            return path;
+        }
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec) return path;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return path;
+}
+
+} // namespace
+
+ReplacingFile::~ReplacingFile() {
+    discard();
+}
+
+void ReplacingFile::discard() {
+    if (descriptor < 0) return;
+    close(descriptor);
+    descriptor = -1;
+    std::remove(temp.c_str());
+}
+
+bool ReplacingFile::open(const std::string& path, std::string& error) {
+    discard();
+    requested = path;
+    const std::string failed = "cannot write " + requested + ": ";
+    // The finished file is renamed into place, which would replace a device such as
+    // /dev/null or a symbolic link itself: links are followed, and only regular files are
+    // replaced.
+    std::error_code ec;
+    target = followLinks(requested, ec).string();
+    struct stat existing {};
+    const bool exists = !ec && stat(target.c_str(), &existing) == 0;
+    if (ec || (exists && !S_ISREG(existing.st_mode))) {
+        error = failed + (ec ? ec.message() : "not a regular file");
+        return false;
+    }
+    mode = existing.st_mode & 07777;
+    if (!exists) { // mkstemp makes the file private; a new output is an ordinary document
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    temp = target + ".partXXXXXX";
+    descriptor = mkstemp(temp.data());
+    if (descriptor < 0) {
+        error = failed + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool ReplacingFile::commit(std::string& error) {
+    const std::string failed = "cannot write " + requested + ": ";
+    // On the disk before it replaces anything, so that a crash leaves the old file or the new.
+    if (fchmod(descriptor, mode) != 0 || fsync(descriptor) != 0 ||
+        std::rename(temp.c_str(), target.c_str()) != 0) {
+        error = failed + std::strerror(errno);
+        discard();
+        return false;
+    }
+    close(descriptor);
+    descriptor = -1;
+    // And the rename itself.
+    const fs::path directory = fs::path(target).parent_path();
+    const int dirFd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
