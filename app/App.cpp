@@ -159,6 +159,8 @@ bool App::iterate() {
         panel.cycles = snapshot.cpu.cycleCount;
         panel.debug = snapshot.debug;
         panel.entry = control.entry;
+        panel.traceName = tracer.statusName();
+        panel.traceDetail = tracer.statusDetail();
         screen.drawFrame(snapshot.cpu, snapshot.editCursor);
         screen.drawOverlays();
         SDL_RenderPresent(screen.renderer);

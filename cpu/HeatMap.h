@@ -12,7 +12,9 @@ struct HeatMap {
     static constexpr std::uint32_t bumpStep = 50;
 
     // min(entry + 50, 100): two bumps saturate an entry.
-    static void bump(std::uint32_t& entry) { entry = entry >= max - bumpStep ? max : entry + bumpStep; }
+    static void bump(std::uint32_t& entry) {
+        entry = entry >= max - bumpStep ? max : entry + bumpStep;
+    }
     // One frame of fading: down by one, never below zero.
     static void cool(std::uint32_t& entry) { entry = entry > 0 ? entry - 1 : 0; }
 };

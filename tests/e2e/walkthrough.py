@@ -338,6 +338,26 @@ def debugging(s, run_dir):
     silent_from(s, s.count(), "audio at a breakpoint", 0.2)
     step(f"G {irq:04X}, S 0 1: stopped at the interrupt routine, BREAK {irq:04X}, marked, silent")
 
+    s.see("t", "trace-on", lambda shot: ((t := shot.text(330, 40, 19)).startswith("TRACE hum"), t))
+    s.sound_after("p", "P past the breakpoint: command 01", 0.3)
+    shot = s.see("t", "trace-off", lambda shot: ((t := shot.text(330, 40, 19)).startswith("saved "), t))
+    lines = Path(s.workdir, "hummbox-trace-001.txt").read_text().splitlines()
+    rows = [re.fullmatch(r" *(\d+)  ([0-9A-F]{4})  ((?:[0-9A-F]{2} ){1,3}) *(\S.*?) +A=([0-9A-F]{2}) "
+                         r"B=([0-9A-F]{2}) X=[0-9A-F]{4} SP=([0-9A-F]{4}) CC=[0-9A-F]{2}", line)
+            for line in lines[1:]]
+    expect(lines[0].startswith("#") and all(rows) and len(rows) > 10000, f"trace: {lines[:3]}")
+    first = rows[0]
+    expect((first[2], first[3].split(), first[4].split(), first[6]) ==
+           (f"{irq:04X}", ["F6", "04", "02"], ["ldab", "$0402"], "01"),
+           f"the trace starts {lines[1]!r}, not with ldab $0402 at {irq:04X} giving B=01")
+    cycles = [int(r[1]) for r in rows]
+    expect(all(a < b for a, b in zip(cycles, cycles[1:])), "the trace's cycle counts do not grow")
+    dac = sum("staa $0400" in " ".join(r[4].split()) for r in rows)
+    expect(dac > 400 and shot.text(330, 48, 19).startswith(f"{len(rows):,} lines"),
+           f"{dac} DAC writes; panel {shot.text(330, 48, 19)!r} for {len(rows)} lines")
+    step(f"T, P, T: {len(rows):,} trace lines from ldab $0402 at {irq:04X}, cycles growing, "
+         f"{dac} DAC writes; the panel counts them")
+
     s.key("g")
     s.see("1", "entry-open", panel(3, "break at 1___"))
     s.see("Escape", "entry-cancelled", panel(3, " " * 13))
