@@ -95,7 +95,7 @@ void AudioEngine::applyCommands() {
     // Last, so that it overrides whatever the batch did to registers and low memory.
     if (c.reset) {
         cpu->reset();
-        debugger.cancelGoal();
+        debugger.processorReset();
     }
 }
 

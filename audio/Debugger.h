@@ -32,6 +32,12 @@ class Debugger {
     void stepOut(const Mc6802& cpu);
     // The processor was stopped or stepped by the user: no goal any more.
     void cancelGoal() { goal = Goal::None; }
+    // The processor was reset: no goal, and the last stop's reason no longer holds. The
+    // breakpoints and watchpoints stay.
+    void processorReset() {
+        goal = Goal::None;
+        status.stop = DebugStatus::Stop::None;
+    }
 
     // A step or a start of running begins a new run; its stop event is forgotten and a
     // breakpoint at PC does not stop it before its first instruction.

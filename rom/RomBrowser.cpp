@@ -77,6 +77,7 @@ void RomBrowser::loadImage(App& app, const std::string& name) {
     std::memcpy(app.cpu.memory + Mc6802::romBase, image.bytes.data(), image.length);
     labels.load((directory / name).string(), app.cpu.memory + Mc6802::romBase);
     app.cpu.reset();
+    app.audio.debugger.processorReset();
     app.mode = App::modeDebugger;
     SDL_PauseAudio(0);
 }

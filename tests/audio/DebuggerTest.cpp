@@ -75,6 +75,10 @@ TEST(Debugger, BreakpointStopsBeforeItsInstruction) {
     EXPECT_EQ(r.run(4), (std::vector{dac(5), 0.0f, 0.0f, 0.0f}));
     EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9 + loop, false, Stop::Break, 0xF806, 0, 0));
     EXPECT_EQ(r.sinceStart(), loop);
+    r.keys({});
+    r.control.reset = true; // R: the reason goes with the program's state; the point stays
+    r.run(1);
+    EXPECT_EQ(std::tuple(r.status.stop, r.status.breakCount), std::tuple(Stop::None, 1));
 
     r.keys({{Kind::Break, 0xF806}}); // toggled off: runs on
     r.control.running = true;
