@@ -124,13 +124,23 @@ TEST(Debugger, StepOverAndOut) {
     EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 22u, false, Stop::None, 0, 0, 0));
     EXPECT_EQ(r.sinceStart(), 20u);
 
+    r.m.load(0xF820, {0x7A, 0x00, 0x20, // F820 dec $0020
+                      0x27, 0x03,       // F823 beq  $F828
+                      0xBD, 0xF8, 0x20, // F825 jsr  $F820   calls itself until $0020 is 0
+                      0x39});           // F828 rts
+    std::tie(r.m.cpu.PC, r.m.memory[0x20]) = std::tuple(0xF825, 3);
+    r.keys({}, true); // O over the outermost call: the inner ones return to F828 deeper down
+    r.run(8);
+    EXPECT_EQ(r.state(),
+              std::tuple(0xF828, 0x7F, 22u + 9 + 2 * 19 + 10 + 3 * 5, false, Stop::None, 0, 0, 0));
+
     r.m.cpu.PC = 0xF806;
     r.keys({{Kind::Break, 0xF813}}, true); // a breakpoint inside the call
     r.run(4);
-    EXPECT_EQ(r.state(), std::tuple(0xF813, 0x7D, 37u, false, Stop::Break, 0xF813, 0, 0));
+    EXPECT_EQ(r.state(), std::tuple(0xF813, 0x7D, 94u + 15, false, Stop::Break, 0xF813, 0, 0));
     r.keys({}, false, true); // U from there: out after the rts
     r.run(4);
-    EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 42u, false, Stop::None, 0xF813, 0, 0));
+    EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 109u + 5, false, Stop::None, 0xF813, 0, 0));
 
     r.keys({{Kind::Break, 0xF813}}, false, true); // U in the main loop: nothing to return from
     r.run(64);
