@@ -99,7 +99,8 @@ bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
     bool runs = true;
     while (cpu.cycleCount < target) {
         const std::uint16_t pc = cpu.PC;
-        if (breakAt[pc] != 0 && pc != resumeAt) {
+        // While waiting after WAI the instruction at PC is not next: an interrupt is.
+        if (breakAt[pc] != 0 && pc != resumeAt && !cpu.waiting) {
             status.stop = DebugStatus::Stop::Break;
             status.stopAddress = pc;
             runs = false;

@@ -86,6 +86,17 @@ TEST(Debugger, BreakpointStopsBeforeItsInstruction) {
     EXPECT_EQ(std::tuple(r.control.running.load(), r.status.breakCount), std::tuple(true, 0));
 }
 
+// A breakpoint after a WAI does not stop the wait: the interrupt routine comes first.
+TEST(Debugger, BreakpointAfterWaiWaitsForTheInterrupt) {
+    Rig r;
+    r.m.cpu.instructionSet = InstructionSet::Complete;
+    r.m.program(0xF800, {0x3E, 0x01}); // wai ; nop
+    r.keys({{Kind::Break, 0xF801}});
+    r.control.running = true;
+    r.run(4);
+    EXPECT_EQ(std::tuple(r.control.running.load(), r.m.cpu.waiting), std::tuple(true, true));
+}
+
 // A watchpoint stops after the instruction whose write landed, even one that changed
 // nothing; a watched byte outside the write window is never written.
 TEST(Debugger, WatchpointStopsAfterTheWrite) {
