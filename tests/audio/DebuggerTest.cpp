@@ -193,7 +193,7 @@ TEST(Debugger, AtMostEightPointsOfEachKind) {
 // The trace gets every instruction run, stepped or on the clock, with the registers after it.
 TEST(Debugger, TraceRecordsEachInstruction) {
     Rig r;
-    TraceRing ring(64);
+    TraceRing ring(1024);
     r.engine.traceTap = &ring;
     r.keys({}, false, false, true); // Space
     r.run(1);
@@ -210,4 +210,16 @@ TEST(Debugger, TraceRecordsEachInstruction) {
     EXPECT_EQ(row(t[2]), std::tuple(0xF805, 9u, 0x4C, 0xBD, 0xF8, 0x06, 0x7F));
     EXPECT_EQ(row(t[3]), std::tuple(0xF806, 18u, 0xBD, 0xF8, 0x10, 0x06, 0x7D));
     EXPECT_EQ(row(t[5]), std::tuple(0xF813, 29u, 0x39, 0, 0, 0x06, 0x7F));
+
+    r.keys({{Kind::Break, 0xF809}});
+    r.m.cpu.PC = 0x0600; // zeros: skipped, a cycle each, so one sample's run fills batches
+    r.engine.speed = 100;
+    r.control.running = true;
+    r.run(3);
+    TraceRecord more[1024];
+    ASSERT_EQ(ring.pop(more, 1024), 300u);
+    for (std::size_t i = 1; i < 300; ++i)
+        ASSERT_EQ(std::tuple(more[i].pc, more[i].cycles),
+                  std::tuple(more[i - 1].pc + 1, more[i - 1].cycles + 1))
+            << i;
 }
