@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <tuple>
@@ -41,6 +44,22 @@ struct Screen : testing::Test {
         }
         SDL_SaveBMP(s, "test.bmp");
         SDL_FreeSurface(s);
+        // Rewritten top-down (negative height, first row first); the built font is bottom-up.
+        std::ifstream in("test.bmp", std::ios::binary);
+        std::vector<char> bmp{std::istreambuf_iterator<char>(in), {}};
+        const auto le32 = [&](std::size_t at) {
+            std::uint32_t v = 0;
+            std::memcpy(&v, &bmp[at], 4); // little-endian, as the machine
+            return v;
+        };
+        const std::size_t data = le32(10), row = 256 * 3;
+        ASSERT_EQ(std::pair(le32(22), bmp.size()), std::pair(24u, data + 24 * row));
+        for (std::size_t y = 0; y < 12; ++y)
+            std::swap_ranges(bmp.begin() + data + y * row, bmp.begin() + data + (y + 1) * row,
+                             bmp.begin() + data + (23 - y) * row);
+        const std::int32_t minus24 = -24;
+        std::memcpy(&bmp[22], &minus24, 4);
+        std::ofstream("test.bmp", std::ios::binary).write(bmp.data(), std::streamsize(bmp.size()));
         ASSERT_TRUE(screen.font->loadImage("test.bmp")) << SDL_GetError();
     }
     void TearDown() override { screen.destroy(), SDL_Quit(); }
