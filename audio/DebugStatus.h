@@ -21,6 +21,10 @@ struct DebugStatus {
     std::uint16_t stopAddress = 0;
     std::uint8_t before = 0;
     std::uint8_t after = 0;
+    // The list that refused the last point set (all 8 taken) and its address; None once a
+    // point is set or cleared again.
+    Stop full = Stop::None;
+    std::uint16_t fullAddress = 0;
     // The cycle count at which the processor last started running or took a step: the
     // cycles since then are how long the last run (or the current one) took.
     std::uint64_t runStart = 0;

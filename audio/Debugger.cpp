@@ -28,16 +28,26 @@ const OpcodeInfo& infoAt(InstructionSet set, std::uint8_t opcode) {
 
 } // namespace
 
+bool Debugger::refuse(DebugStatus::Stop list, std::uint16_t address) {
+    status.full = list;
+    status.fullAddress = address;
+    return false;
+}
+
 bool Debugger::toggleBreak(std::uint16_t address) {
     bool set = false;
-    if (!togglePoint(status.breakpoints, status.breakCount, address, set)) return false;
+    if (!togglePoint(status.breakpoints, status.breakCount, address, set))
+        return refuse(DebugStatus::Stop::Break, address);
+    status.full = DebugStatus::Stop::None;
     breakAt[address] = set ? 1 : 0;
     return true;
 }
 
 bool Debugger::toggleWatch(Mc6802& cpu, std::uint16_t address) {
     bool set = false;
-    if (!togglePoint(status.watchpoints, status.watchCount, address, set)) return false;
+    if (!togglePoint(status.watchpoints, status.watchCount, address, set))
+        return refuse(DebugStatus::Stop::Watch, address);
+    status.full = DebugStatus::Stop::None;
     // Outside the write window nothing is ever written: such a watchpoint never fires.
     if (address < cpu.watched.size()) cpu.watched[address] = set ? 1 : 0;
     return true;

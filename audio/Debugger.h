@@ -20,8 +20,8 @@ class Debugger {
 
     DebugStatus status;
 
-    // G and W: sets the point, or clears it when it is set. Setting a ninth does nothing and
-    // returns false.
+    // G and W: sets the point, or clears it when it is set. Setting a ninth does nothing but
+    // note the refusal in status, and returns false.
     bool toggleBreak(std::uint16_t address);
     bool toggleWatch(Mc6802& cpu, std::uint16_t address);
 
@@ -59,6 +59,7 @@ class Debugger {
   private:
     enum class Goal : std::uint8_t { None, Return, Out };
 
+    bool refuse(DebugStatus::Stop list, std::uint16_t address);
     void record(const Mc6802& cpu, std::uint16_t pc, const std::uint8_t (&bytes)[3]);
     void flush(TraceRing* trace);
 

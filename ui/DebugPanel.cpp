@@ -64,9 +64,17 @@ void DebugPanel::format(int row, char (&out)[columns + 1]) const {
         StatusLine::fit(text, static_cast<std::size_t>(n), out, columns);
         break;
     }
-    case 3: {
-        char text[16]{};
-        entry.describe(text);
+    case 3: { // the entry being typed, else a point that found its list full
+        char text[20];
+        if (entry.open() || debug.full == DebugStatus::Stop::None) {
+            char typed[16];
+            entry.describe(typed);
+            std::snprintf(text, sizeof text, "%s", typed);
+        } else {
+            std::snprintf(text, sizeof text, "full: no %s %04X",
+                          debug.full == DebugStatus::Stop::Break ? "break" : "watch",
+                          debug.fullAddress);
+        }
         StatusLine::fit(text, std::strlen(text), out, columns);
         break;
     }

@@ -183,8 +183,12 @@ TEST(Debugger, AtMostEightPointsOfEachKind) {
         commands.push_back({Kind::Break, static_cast<std::uint16_t>(0xF800 + a)});
     r.keys(commands);
     r.run(1);
-    r.keys({{Kind::Break, 0xF900}, {Kind::Break, 0xF803}, {Kind::Break, 0xF908}});
+    r.keys({{Kind::Break, 0xF900}});
     r.run(1);
+    EXPECT_EQ(std::tuple(r.status.full, r.status.fullAddress), std::tuple(Stop::Break, 0xF900));
+    r.keys({{Kind::Break, 0xF803}, {Kind::Break, 0xF908}});
+    r.run(1);
+    EXPECT_EQ(r.status.full, Stop::None);
     EXPECT_EQ(r.status.breakCount, 8);
     EXPECT_EQ(r.status.breakpoints, (std::array<std::uint16_t, 8>{0xF800, 0xF801, 0xF802, 0xF804,
                                                                   0xF805, 0xF806, 0xF807, 0xF908}));

@@ -6,7 +6,8 @@
 #include <tuple>
 
 // Every row keeps to its 19 columns: counts too long shrink to thousands, millions ...; a run
-// counted from after a reset shows +0; the stop, the entry, the trace and up to 8 points.
+// counted from after a reset shows +0; the stop, the entry (or else a point refused as its list
+// was full), the trace and up to 8 points.
 TEST(DebugPanel, RowsShowTheClockTheStopTheEntryAndThePoints) {
     DebugPanel idle, busy;
     busy.cycles = UINT64_MAX;
@@ -24,6 +25,9 @@ TEST(DebugPanel, RowsShowTheClockTheStopTheEntryAndThePoints) {
     std::tie(broke.debug.stop, broke.debug.stopAddress) =
         std::tuple(DebugStatus::Stop::Break, 0xF845);
     std::tie(reset.cycles, reset.debug.runStart) = std::tuple(5, 900);
+    std::tie(broke.debug.full, broke.debug.fullAddress) =
+        std::tuple(DebugStatus::Stop::Watch, 0x10);
+    std::tie(busy.debug.full, busy.debug.fullAddress) = std::tuple(DebugStatus::Stop::Break, 0xF9);
     const std::tuple<const DebugPanel&, int, const char*> cases[] = {
         {idle, 2, "                   "},  {idle, 3, "                   "},
         {idle, 8, "breakpoints 0/8    "},  {busy, 0, "cycles 18446744073G"},
@@ -32,7 +36,8 @@ TEST(DebugPanel, RowsShowTheClockTheStopTheEntryAndThePoints) {
         {busy, 6, "1234 lines         "},  {busy, 9, "F845 0000 FFFF F800"},
         {busy, 10, "F801 F802 F803 ABCD"}, {busy, 11, "watchpoints 1/8    "},
         {busy, 12, "0400               "}, {busy, 13, "                   "},
-        {broke, 2, "BREAK F845         "}, {reset, 1, "run    +0          "}};
+        {broke, 2, "BREAK F845         "}, {reset, 1, "run    +0          "},
+        {broke, 3, "full: no watch 0010"}};
     for (auto [panel, row, expected] : cases) {
         char out[DebugPanel::columns + 1];
         panel.format(row, out);
