@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Soak test: hummbox built with ThreadSanitizer under Xvfb, the demo at speed 100 under random
-# keys for N seconds (default 60). Fails on a race, growing RSS, audio starvation or a bad exit.
+# keys (the debugger's among them) for N seconds (default 60). Fails on a race, growing RSS, audio starvation or a bad exit.
 #   SOAK_BUILD_DIR=build-soak tools/soak.sh 1800   half an hour, in a build tree of its own
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +26,9 @@ try:
         s.key(key)
         time.sleep(0.06)
     # Space stops the processor, so P follows it; [ would lower the speed.
-    keys = "i r Return Right Left Down Up minus equal Tab bracketright 0 1 2 3 4 5 6 7 8 9 a b c d e f"
+    # G, W and S take the hex digits that follow: breakpoints, watchpoints and sound commands.
+    keys = ("i r Return Right Left Down Up minus equal Tab bracketright 0 1 2 3 4 5 6 7 8 9 a b c "
+            "d e f g w s o u BackSpace")
     start, samples = time.monotonic(), []
     while (now := time.monotonic() - start) < seconds and s.proc.poll() is None:
         for key in random.choices(keys.split(), k=5) + ["space", "p"] * (random.random() < 0.05):
@@ -34,6 +36,7 @@ try:
             time.sleep(0.03)
         samples += [(now, rss())] if now >= 5 * len(samples) else []
     end_rss = rss() if s.proc.poll() is None else 0
+    s.key("Escape")  # the first only cancels an entry, if one is open
     s.key("Escape")
     status = s.proc.wait(30)
 finally:
