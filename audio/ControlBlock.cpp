@@ -24,10 +24,10 @@ void ControlBlock::clearBatch() {
 
 void ControlBlock::Entry::describe(char (&out)[16]) const {
     static constexpr char hex[] = "0123456789ABCDEF";
-    const char* prefix = kind == Kind::Break   ? "break at "
-                         : kind == Kind::Watch ? "watch at "
-                         : kind == Kind::Sound ? "sound "
-                                               : "";
+    const char* prefix = !open()                        ? ""
+                         : kind == Command::Kind::Break ? "break at "
+                         : kind == Command::Kind::Watch ? "watch at "
+                                                        : "sound ";
     std::size_t n = 0;
     while (prefix[n] != '\0') {
         out[n] = prefix[n];

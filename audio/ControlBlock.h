@@ -47,14 +47,14 @@ struct ControlBlock {
     // The address or byte being typed after G, W or S; the main thread's alone, kept
     // across polls until its last digit completes it into a Command.
     struct Entry {
-        enum class Kind : std::uint8_t { None, Break, Watch, Sound };
-        Kind kind = Kind::None;
-        std::uint16_t value = 0; // the digits typed so far, as a number
+        bool isOpen = false;
+        Command::Kind kind = Command::Kind::Break; // the command it will complete
+        std::uint16_t value = 0;                   // the digits typed so far, as a number
         std::int32_t digits = 0;
 
-        bool open() const { return kind != Kind::None; }
+        bool open() const { return isOpen; }
         // 4 for an address, 2 for a byte.
-        std::int32_t length() const { return kind == Kind::Sound ? 2 : 4; }
+        std::int32_t length() const { return kind == Command::Kind::Sound ? 2 : 4; }
         // "break at F8__", "watch at 04__" or "sound 1_"; empty when no entry is open.
         void describe(char (&out)[16]) const;
     };

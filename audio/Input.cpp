@@ -5,6 +5,7 @@
 namespace {
 
 using Entry = ControlBlock::Entry;
+using Kind = ControlBlock::Command::Kind;
 
 // 0..15 for the keys 0-9 and A-F, else -1.
 int hexValue(SDL_Keycode key) {
@@ -30,11 +31,7 @@ bool takeEntryKey(SDL_Keycode key, ControlBlock& control) {
     if (digit < 0) return false;
     entry.value = static_cast<std::uint16_t>(entry.value << 4 | digit);
     if (++entry.digits < entry.length()) return true;
-    using Kind = ControlBlock::Command::Kind;
-    const Kind kind = entry.kind == Entry::Kind::Break   ? Kind::Break
-                      : entry.kind == Entry::Kind::Watch ? Kind::Watch
-                                                         : Kind::Sound;
-    control.commands[static_cast<std::size_t>(control.commandCount++)] = {kind, entry.value};
+    control.commands[static_cast<std::size_t>(control.commandCount++)] = {entry.kind, entry.value};
     entry = Entry{};
     return true;
 }
@@ -69,9 +66,9 @@ void applyKey(SDL_Keycode key, ControlBlock& control) {
     case SDLK_v: control.record = true; break;
     case SDLK_n: control.labels = true; break;
     case SDLK_x: control.switchInstructionSet = true; break;
-    case SDLK_g: control.entry = Entry{Entry::Kind::Break}; break;
-    case SDLK_w: control.entry = Entry{Entry::Kind::Watch}; break;
-    case SDLK_s: control.entry = Entry{Entry::Kind::Sound}; break;
+    case SDLK_g: control.entry = Entry{true, Kind::Break}; break;
+    case SDLK_w: control.entry = Entry{true, Kind::Watch}; break;
+    case SDLK_s: control.entry = Entry{true, Kind::Sound}; break;
     case SDLK_o:
         control.stepOver = true;
         control.running.store(false, std::memory_order_relaxed);

@@ -62,7 +62,7 @@ void BM_DrawFrame(benchmark::State& state) {
     std::tie(debug.stop, debug.stopAddress, debug.before, debug.after, debug.runStart) =
         std::tuple(DebugStatus::Stop::Watch, 0x0400, 0x3F, 0x40, 1'000'000);
     screen.panel.cycles = 123'456'789;
-    screen.panel.entry = {ControlBlock::Entry::Kind::Break, 0xF8, 2};
+    screen.panel.entry = {true, ControlBlock::Command::Kind::Break, 0xF8, 2};
     screen.panel.traceName = "trace-001.txt";
     screen.panel.traceDetail = "12345 lines";
     float tone[Scope::windowLength]; // a 500 Hz square wave on the scope
