@@ -134,32 +134,25 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
     std::uint64_t target = engine.clockCycles;
     Uint8* out = stream;
     TraceRing* const trace = engine.traceTap.load(std::memory_order_acquire);
+    const bool checking = engine.debugger.checking(trace);
     std::size_t i = 0;
-    if (!engine.debugger.checking(trace)) {
-        for (; i < n; ++i) {
-            target += s;
+    for (; i < n; ++i) {
+        target += s;
+        if (!checking) {
             cpu.runUntil(target);
-            const float sample = AudioEngine::sampleFor(*dac); // read directly: no heat bump
-            std::memcpy(out, &sample, sizeof sample);
-            out += sizeof sample;
+        } else if (!engine.debugger.runUntil(cpu, target, trace)) {
+            // A stop rule fired: silence from here on, as when stopped, and the clock stands
+            // where the processor stopped.
+            control.running.store(false, std::memory_order_relaxed);
+            engine.wasRunning = false;
+            target = cpu.cycleCount;
+            std::memset(out, 0, (n - i) * sizeof(float));
+            out += (n - i) * sizeof(float);
+            break;
         }
-    } else {
-        for (; i < n; ++i) {
-            target += s;
-            if (!engine.debugger.runUntil(cpu, target, trace)) {
-                // A stop rule fired: silence from here on, as when stopped, and the clock
-                // stands where the processor stopped.
-                control.running.store(false, std::memory_order_relaxed);
-                engine.wasRunning = false;
-                target = cpu.cycleCount;
-                std::memset(out, 0, (n - i) * sizeof(float));
-                out += (n - i) * sizeof(float);
-                break;
-            }
-            const float sample = AudioEngine::sampleFor(*dac);
-            std::memcpy(out, &sample, sizeof sample);
-            out += sizeof sample;
-        }
+        const float sample = AudioEngine::sampleFor(*dac); // read directly: no heat bump
+        std::memcpy(out, &sample, sizeof sample);
+        out += sizeof sample;
     }
     engine.sampleCount += i;
     engine.clockCycles = target;

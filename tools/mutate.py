@@ -126,9 +126,10 @@ MUTATIONS = [
 
     # ---- audio: pacing ----------------------------------------------------------------------
     M("aud-pace-target", "audio/AudioEngine.cpp", "pacing",
-      "            target += s;\n            cpu.runUntil(target);",
-      "            cpu.runUntil(target);\n            target += s;",
-      "a sample's target uses the count before it (one sample late)"),
+      "        target += s;\n        if (!checking) {",
+      "        if (!checking) {",
+      "a sample's target uses the count before it (one sample late)",
+      more=(("        out += sizeof sample;\n    }", "        out += sizeof sample;\n        target += s;\n    }"),)),
     M("aud-sample-formula", "audio/AudioEngine.h", "pacing",
       "static_cast<float>(dac - 127) * 0.001f;",
       "static_cast<float>(dac - 128) * 0.001f;",
@@ -315,7 +316,7 @@ MUTATIONS = [
       "            if (watched[address] != 0) [[unlikely]]\n                noteWatchedWrite(address);\n",
       "", "writes are never noted for watchpoints"),
     M("dbg-stop-clock", "audio/AudioEngine.cpp", "debugger",
-      "                target = cpu.cycleCount;\n", "",
+      "            target = cpu.cycleCount;\n", "",
       "after a stop the clock stands where the buffer would have ended"),
     M("dbg-run-start", "audio/AudioEngine.cpp", "debugger",
       "            engine.debugger.started(cpu);", "            ;",
