@@ -73,19 +73,24 @@ void Debugger::started(const Mc6802& cpu) {
     resumeAt = cpu.PC;
 }
 
-void Debugger::record(const Mc6802& cpu, std::uint16_t pc, const std::uint8_t (&bytes)[3]) {
-    TraceRecord& r = batch[batched++];
-    r.cycles = cpu.cycleCount;
-    r.pc = pc;
-    r.x = cpu.X;
-    r.sp = cpu.SP;
-    r.bytes[0] = bytes[0];
-    r.bytes[1] = bytes[1];
-    r.bytes[2] = bytes[2];
-    r.a = cpu.A;
-    r.b = cpu.B;
-    r.cc = cpu.CC;
-    r.set = cpu.instructionSet;
+std::uint8_t Debugger::execute(Mc6802& cpu, const TraceRing* trace) {
+    const bool waited = cpu.waiting;
+    TraceRecord& r = batch[batched];
+    r.pc = cpu.PC;
+    for (int i = 0; i < 3; ++i)
+        r.bytes[i] = cpu.memory[static_cast<std::uint16_t>(r.pc + i)];
+    cpu.step();
+    if (trace != nullptr && !waited) { // a wait after WAI is no instruction
+        r.cycles = cpu.cycleCount;
+        r.x = cpu.X;
+        r.sp = cpu.SP;
+        r.a = cpu.A;
+        r.b = cpu.B;
+        r.cc = cpu.CC;
+        r.set = cpu.instructionSet;
+        ++batched;
+    }
+    return r.bytes[0];
 }
 
 void Debugger::flush(TraceRing* trace) {
@@ -94,15 +99,8 @@ void Debugger::flush(TraceRing* trace) {
 }
 
 void Debugger::step(Mc6802& cpu, TraceRing* trace) {
-    const std::uint16_t pc = cpu.PC;
-    const std::uint8_t bytes[3] = {cpu.memory[pc], cpu.memory[static_cast<std::uint16_t>(pc + 1)],
-                                   cpu.memory[static_cast<std::uint16_t>(pc + 2)]};
-    const bool waited = cpu.waiting;
-    cpu.step();
-    if (trace != nullptr && !waited) {
-        record(cpu, pc, bytes);
-        flush(trace);
-    }
+    execute(cpu, trace);
+    flush(trace);
 }
 
 bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
@@ -117,16 +115,10 @@ bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
             break;
         }
         resumeAt = -1;
-        const std::uint8_t opcode = cpu.memory[pc];
-        const std::uint8_t bytes[3] = {opcode, cpu.memory[static_cast<std::uint16_t>(pc + 1)],
-                                       cpu.memory[static_cast<std::uint16_t>(pc + 2)]};
         const bool waited = cpu.waiting;
         cpu.watchHit = -1;
-        cpu.step();
-        if (trace != nullptr && !waited) {
-            record(cpu, pc, bytes);
-            if (batched == traceBatch) flush(trace);
-        }
+        const std::uint8_t opcode = execute(cpu, trace);
+        if (batched == traceBatch) flush(trace);
         if (cpu.watchHit >= 0) {
             status.stop = DebugStatus::Stop::Watch;
             status.stopAddress = static_cast<std::uint16_t>(cpu.watchHit);

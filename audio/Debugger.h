@@ -60,7 +60,8 @@ class Debugger {
     enum class Goal : std::uint8_t { None, Return, Out };
 
     bool refuse(DebugStatus::Stop list, std::uint16_t address);
-    void record(const Mc6802& cpu, std::uint16_t pc, const std::uint8_t (&bytes)[3]);
+    // Executes one instruction and, with a trace, batches its record; returns its opcode.
+    std::uint8_t execute(Mc6802& cpu, const TraceRing* trace);
     void flush(TraceRing* trace);
 
     std::array<std::uint8_t, 65536> breakAt{};
