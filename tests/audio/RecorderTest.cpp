@@ -1,16 +1,15 @@
 #include "audio/Recorder.h"
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
+#include "tests/support/FullDisk.h"
 #include "tests/support/Machine.h"
 #include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
 #include <sndfile.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
@@ -119,19 +118,15 @@ TEST(Recorder, ADirectoryThatCannotBeWrittenIsReported) {
 TEST(Recorder, AFullDiskStopsTheRecordingAndKeepsWhatFitted) {
     Rig rig;
     rig.control.running = true;
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limit = saved;
-    limit.rlim_cur = 64 * 1024;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    ASSERT_TRUE(rig.recorder.start());
-    for (int i = 0; i < 200 && rig.recorder.recording(); ++i) {
-        rig.play(1024);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        rig.recorder.service();
+    {
+        const FullDisk disk(64 * 1024);
+        ASSERT_TRUE(rig.recorder.start());
+        for (int i = 0; i < 200 && rig.recorder.recording(); ++i) {
+            rig.play(1024);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            rig.recorder.service();
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_FALSE(rig.recorder.recording());
     EXPECT_EQ(rig.recorder.statusText().rfind("recording hummbox-001.wav stopped: ", 0), 0u)
         << rig.recorder.statusText();

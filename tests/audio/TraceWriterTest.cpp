@@ -1,14 +1,12 @@
 #include "audio/TraceWriter.h"
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
+#include "tests/support/FullDisk.h"
 #include "tests/support/Machine.h"
 #include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -128,18 +126,15 @@ TEST(TraceWriter, AMissingDirectoryOrAFullDiskStopsTheTraceNotTheSound) {
     EXPECT_EQ(rig.tracer.statusName().find("cannot trace to missing/hummbox-trace-001"), 0u);
     rig.m.program(0xF800, {0x20, 0xFE});
     rig.control.running = true;
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{}, limit{64 * 1024, 0};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    limit.rlim_max = saved.rlim_max;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    ASSERT_TRUE(rig.tracer.start());
-    for (int i = 0; i < 400 && rig.tracer.tracing(); ++i) {
-        rig.play(1024);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        rig.tracer.service();
+    {
+        const FullDisk disk(64 * 1024);
+        ASSERT_TRUE(rig.tracer.start());
+        for (int i = 0; i < 400 && rig.tracer.tracing(); ++i) {
+            rig.play(1024);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            rig.tracer.service();
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_FALSE(rig.tracer.tracing());
     EXPECT_EQ(rig.engine.traceTap.load(), nullptr);
     EXPECT_EQ(rig.tracer.statusName().rfind("trace hummbox-trace-001.txt stopped: ", 0), 0u)
