@@ -194,36 +194,20 @@ TEST(Debugger, AtMostEightPointsOfEachKind) {
                                                                   0xF805, 0xF806, 0xF807, 0xF908}));
 }
 
-// The trace gets every instruction run, stepped or on the clock, with the registers after it.
+// Every instruction run reaches the trace, however many fill the debugger's batches within
+// one sample. (What a record holds is checked through the trace file's lines.)
 TEST(Debugger, TraceRecordsEachInstruction) {
     Rig r;
     TraceRing ring(1024);
     r.engine.traceTap = &ring;
-    r.keys({}, false, false, true); // Space
-    r.run(1);
-    r.keys({{Kind::Break, 0xF809}});
-    r.control.running = true;
-    r.run(4);
-    TraceRecord t[8];
-    ASSERT_EQ(ring.pop(t, 8), 6u); // up to the rts
-    const auto row = [](const TraceRecord& x) {
-        return std::tuple(x.pc, x.cycles, +x.bytes[0], +x.bytes[1], +x.bytes[2], +x.a, x.sp);
-    };
-    EXPECT_EQ(row(t[0]), std::tuple(0xF800, 2u, 0x86, 0x05, 0xB7, 0x05, 0x7F));
-    EXPECT_EQ(row(t[1]), std::tuple(0xF802, 7u, 0xB7, 0x04, 0x00, 0x05, 0x7F));
-    EXPECT_EQ(row(t[2]), std::tuple(0xF805, 9u, 0x4C, 0xBD, 0xF8, 0x06, 0x7F));
-    EXPECT_EQ(row(t[3]), std::tuple(0xF806, 18u, 0xBD, 0xF8, 0x10, 0x06, 0x7D));
-    EXPECT_EQ(row(t[5]), std::tuple(0xF813, 29u, 0x39, 0, 0, 0x06, 0x7F));
-
-    r.keys({{Kind::Break, 0xF809}});
-    r.m.cpu.PC = 0x0600; // zeros: skipped, a cycle each, so one sample's run fills batches
+    r.m.cpu.PC = 0x0600; // zeros: skipped, a cycle each, a hundred to a sample
     r.engine.speed = 100;
     r.control.running = true;
     r.run(3);
-    TraceRecord more[1024];
-    ASSERT_EQ(ring.pop(more, 1024), 300u);
+    TraceRecord t[1024];
+    ASSERT_EQ(ring.pop(t, 1024), 300u);
     for (std::size_t i = 1; i < 300; ++i)
-        ASSERT_EQ(std::tuple(more[i].pc, more[i].cycles),
-                  std::tuple(more[i - 1].pc + 1, more[i - 1].cycles + 1))
+        ASSERT_EQ(std::tuple(t[i].pc, t[i].cycles),
+                  std::tuple(t[i - 1].pc + 1, t[i - 1].cycles + 1))
             << i;
 }
