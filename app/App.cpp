@@ -1,5 +1,7 @@
 #include "app/App.h"
 
+#include "cpu/Hex.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -17,7 +19,6 @@ constexpr Uint32 subsystems[] = {SDL_INIT_TIMER,         SDL_INIT_AUDIO,    SDL_
 static_assert((SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_EVENTS |
                SDL_INIT_JOYSTICK | SDL_INIT_HAPTIC | SDL_INIT_GAMECONTROLLER) == initFlags);
 
-constexpr const char* hexTable = "0123456789ABCDEF";
 constexpr double frameSeconds = 1.0 / 60.0;
 constexpr double shortestDisplayFrame = 1.0 / 360.0; // no display refreshes faster
 
@@ -41,7 +42,7 @@ std::vector<std::string> fontPlaces() {
 } // namespace
 
 App::App() {
-    screen.hexDigits = hexTable;
+    screen.hexDigits = hexDigits;
     screen.labels = &browser.labels;
 }
 
@@ -60,8 +61,8 @@ bool App::init() {
     audio.cpu = &cpu;
     audio.control = &control;
     audio.editCursor = 0;
-    recorder.engine = &audio;
-    tracer.engine = &audio;
+    recorder.attach(audio);
+    tracer.attach(audio);
     // The callback runs only while the debugger shows, which is when the ring is drained.
     audio.scopeTap.store(&scopeRing, std::memory_order_release);
 
@@ -116,21 +117,24 @@ bool App::iterate() {
     // In the debugger a new batch is collected only once the audio thread took the last.
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
-    if (mode != modeDebugger) control.entry = {}; // G, W and S are the debugger's
+    if (mode != modeDebugger) input.entry = {}; // G, W and S are the debugger's
     // Main-thread keys, taken at once so that a batch still waiting for the audio thread
-    // does not act on them twice.
-    if (control.record) recorder.toggle();
-    if (control.trace) tracer.toggle();
-    if (control.help) screen.helpShown = !screen.helpShown;
-    if (control.fullscreen) screen.toggleFullscreen();
-    if (control.labels && !browser.labels.empty()) screen.labelled = !screen.labelled;
-    control.record = control.help = control.fullscreen = control.labels = control.trace = false;
+    // does not act on them twice. Every press counts: V V starts and stops a recording.
+    const Input::Keys keys = input.takeKeys();
+    for (std::int32_t i = 0; i < keys.record; ++i)
+        recorder.toggle();
+    for (std::int32_t i = 0; i < keys.trace; ++i)
+        tracer.toggle();
+    if (keys.help % 2 != 0) screen.helpShown = !screen.helpShown;
+    for (std::int32_t i = 0; i < keys.fullscreen; ++i)
+        screen.toggleFullscreen();
+    if (keys.labels % 2 != 0 && !browser.labels.empty()) screen.labelled = !screen.labelled;
     recorder.service();
     tracer.service();
     screen.fitToWindow();
 
     if (mode == modeDebugger && control.load) {
-        control.running.store(false);
+        control.setRunning(false);
         browser.scan();
         mode = modeRomSelect;
         SDL_PauseAudio(1);
@@ -143,7 +147,7 @@ bool App::iterate() {
         SDL_LockAudio();
         snapshot.capture(cpu, audio.editCursor, audio.speed);
         snapshot.debug = audio.debugger.status;
-        DebuggerScreen::lightAndAge(cpu, !control.running.load());
+        DebuggerScreen::lightAndAge(cpu, !control.isRunning());
         SDL_UnlockAudio();
         float samples[1024];
         for (std::size_t n; (n = scopeRing.pop(samples, 1024)) > 0;)
@@ -151,14 +155,14 @@ bool App::iterate() {
         StatusLine& status = screen.status;
         status.romName = browser.loadedFileName;
         status.speed = snapshot.speed;
-        status.running = control.running.load();
+        status.running = control.isRunning();
         status.recording = recorder.statusText();
         status.label = browser.labels.containing(snapshot.cpu.PC);
         status.instructionSet = instructionSetName(snapshot.cpu.instructionSet);
         DebugPanel& panel = screen.panel;
         panel.cycles = snapshot.cpu.cycleCount;
         panel.debug = snapshot.debug;
-        panel.entry = control.entry;
+        input.entry.describe(panel.entry);
         panel.traceName = tracer.statusName();
         panel.traceDetail = tracer.statusDetail();
         screen.drawFrame(snapshot.cpu, snapshot.editCursor);

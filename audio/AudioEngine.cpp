@@ -39,7 +39,7 @@ void AudioEngine::applyCommands() {
     }
 
     TraceRing* const trace = traceTap.load(std::memory_order_acquire);
-    const bool running = c.running.load(std::memory_order_relaxed);
+    const bool running = c.isRunning();
     if (!running && (c.step || c.stepOver || c.stepOut)) {
         debugger.cancelGoal();
         debugger.started(*cpu);
@@ -51,7 +51,7 @@ void AudioEngine::applyCommands() {
         if (goal) {
             // Runs the processor until the goal is met (or the user stops it).
             wasRunning = true;
-            c.running.store(true, std::memory_order_relaxed);
+            c.setRunning(true);
         } else {
             debugger.step(*cpu, trace);
         }
@@ -114,7 +114,7 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
     SampleRing* const tap = engine.recordTap.load(std::memory_order_acquire);
     SampleRing* const scope = engine.scopeTap.load(std::memory_order_acquire);
     Mc6802& cpu = *engine.cpu;
-    const bool running = control.running.load(std::memory_order_relaxed);
+    const bool running = control.isRunning();
     if (running != engine.wasRunning) {
         if (running)
             engine.debugger.started(cpu);
@@ -143,7 +143,7 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
         } else if (!engine.debugger.runUntil(cpu, target, trace)) {
             // A stop rule fired: silence from here on, as when stopped, and the clock stands
             // where the processor stopped.
-            control.running.store(false, std::memory_order_relaxed);
+            control.setRunning(false);
             engine.wasRunning = false;
             target = cpu.cycleCount;
             std::memset(out, 0, (n - i) * sizeof(float));

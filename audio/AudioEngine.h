@@ -1,8 +1,8 @@
 #pragma once
 
 #include "audio/AudioTiming.h"
-#include "audio/Debugger.h"
-#include "audio/TraceRing.h"
+#include "debug/Debugger.h"
+#include "debug/TraceRing.h"
 
 #include <SDL.h>
 

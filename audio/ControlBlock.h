@@ -6,10 +6,15 @@
 
 // The mailbox through which the main thread's key presses reach the audio thread.
 //
-// Fields step..speedDelta (all but running and pending) form one batch. The main thread
-// writes a batch only while pending is false and sets pending last (release); the audio
-// thread reads pending (acquire), applies the batch and clears it. running is the
-// persistent run/stop state, written by the main thread and read by the audio thread.
+// Fields step..commands form one batch. The main thread writes a batch only while pending is
+// false and sets pending last (release); the audio thread reads pending (acquire), applies
+// the batch and clears it (release). The batch is the only thing pending orders.
+//
+// running, the persistent run/stop state, is written by both threads: the main thread
+// starts and stops the processor (P, Space, O, U, L), and the audio thread stops it when a
+// stop rule fires and starts it for a step over or out. It orders nothing else, so every
+// load and store of it is relaxed; an update that crosses the other thread's is a press
+// that lands a buffer early or late, never a torn state.
 struct ControlBlock {
     bool step = false;
     bool irq = false;
@@ -36,30 +41,10 @@ struct ControlBlock {
     std::array<Command, maxCommands> commands{};
     std::int32_t commandCount = 0;
     std::atomic<bool> pending{false};
-    // Main-thread keys: set by Input::poll, consumed (and cleared) by the main loop right
-    // after the poll; the audio thread never reads them.
-    bool help = false;
-    bool fullscreen = false;
-    bool record = false; // V: start or stop recording
-    bool labels = false; // N: plain or labelled listing
-    bool trace = false;  // T: start or stop the instruction trace
-
-    // The address or byte being typed after G, W or S; the main thread's alone, kept
-    // across polls until its last digit completes it into a Command.
-    struct Entry {
-        bool isOpen = false;
-        Command::Kind kind = Command::Kind::Break; // the command it will complete
-        std::uint16_t value = 0;                   // the digits typed so far, as a number
-        std::int32_t digits = 0;
-
-        bool open() const { return isOpen; }
-        // 4 for an address, 2 for a byte.
-        std::int32_t length() const { return kind == Command::Kind::Sound ? 2 : 4; }
-        // "break at F8__", "watch at 04__" or "sound 1_"; empty when no entry is open.
-        void describe(char (&out)[16]) const;
-    };
-    Entry entry;
 
     // Resets every batch field to "no command"; running and pending are left alone.
     void clearBatch();
+
+    bool isRunning() const { return running.load(std::memory_order_relaxed); }
+    void setRunning(bool value) { running.store(value, std::memory_order_relaxed); }
 };

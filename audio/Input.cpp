@@ -4,7 +4,6 @@
 
 namespace {
 
-using Entry = ControlBlock::Entry;
 using Kind = ControlBlock::Command::Kind;
 
 // 0..15 for the keys 0-9 and A-F, else -1.
@@ -16,11 +15,10 @@ int hexValue(SDL_Keycode key) {
 
 // A key while an address or byte is being typed: a hex digit goes to it (its last digit
 // completes it into a command), Backspace takes one back. False for any other key.
-bool takeEntryKey(SDL_Keycode key, ControlBlock& control) {
-    Entry& entry = control.entry;
+bool takeEntryKey(SDL_Keycode key, TypedEntry& entry, ControlBlock& control) {
     if (key == SDLK_BACKSPACE) {
         if (entry.digits == 0) {
-            entry = Entry{};
+            entry = TypedEntry{};
         } else {
             entry.value = static_cast<std::uint16_t>(entry.value >> 4);
             --entry.digits;
@@ -32,22 +30,19 @@ bool takeEntryKey(SDL_Keycode key, ControlBlock& control) {
     entry.value = static_cast<std::uint16_t>(entry.value << 4 | digit);
     if (++entry.digits < entry.length()) return true;
     control.commands[static_cast<std::size_t>(control.commandCount++)] = {entry.kind, entry.value};
-    entry = Entry{};
+    entry = TypedEntry{};
     return true;
 }
 
 // SDL key codes: the key symbol under the current layout. Letters arrive lower case
 // whatever Shift or Caps Lock say; keypad keys have codes of their own and do nothing.
-void applyKey(SDL_Keycode key, ControlBlock& control) {
+void applyKey(SDL_Keycode key, Input& input, ControlBlock& control) {
     switch (key) {
     case SDLK_SPACE:
         control.step = true;
-        control.running.store(false, std::memory_order_relaxed);
+        control.setRunning(false);
         break;
-    case SDLK_p:
-        control.running.store(!control.running.load(std::memory_order_relaxed),
-                              std::memory_order_relaxed);
-        break;
+    case SDLK_p: control.setRunning(!control.isRunning()); break;
     case SDLK_i: control.irq = true; break;
     case SDLK_r: control.reset = true; break;
     case SDLK_l: control.load = true; break;
@@ -61,23 +56,23 @@ void applyKey(SDL_Keycode key, ControlBlock& control) {
     case SDLK_TAB: control.switchPanel = true; break;
     case SDLK_LEFTBRACKET: control.speedDelta = -1; break;
     case SDLK_RIGHTBRACKET: control.speedDelta = 1; break;
-    case SDLK_h: control.help = !control.help; break;
-    case SDLK_F11: control.fullscreen = !control.fullscreen; break;
-    case SDLK_v: control.record = true; break;
-    case SDLK_n: control.labels = true; break;
+    case SDLK_h: ++input.keys.help; break;
+    case SDLK_F11: ++input.keys.fullscreen; break;
+    case SDLK_v: ++input.keys.record; break;
+    case SDLK_n: ++input.keys.labels; break;
     case SDLK_x: control.switchInstructionSet = true; break;
-    case SDLK_g: control.entry = Entry{true, Kind::Break}; break;
-    case SDLK_w: control.entry = Entry{true, Kind::Watch}; break;
-    case SDLK_s: control.entry = Entry{true, Kind::Sound}; break;
+    case SDLK_g: input.entry = TypedEntry{true, Kind::Break}; break;
+    case SDLK_w: input.entry = TypedEntry{true, Kind::Watch}; break;
+    case SDLK_s: input.entry = TypedEntry{true, Kind::Sound}; break;
     case SDLK_o:
         control.stepOver = true;
-        control.running.store(false, std::memory_order_relaxed);
+        control.setRunning(false);
         break;
     case SDLK_u:
         control.stepOut = true;
-        control.running.store(false, std::memory_order_relaxed);
+        control.setRunning(false);
         break;
-    case SDLK_t: control.trace = true; break;
+    case SDLK_t: ++input.keys.trace; break;
     default:
         if (const int digit = hexValue(key); digit >= 0) control.hexDigit = digit;
         break;
@@ -96,12 +91,12 @@ bool Input::poll(ControlBlock& control) {
         // Auto-repeated key-downs count as presses.
         const SDL_Keycode key = event.key.keysym.sym;
         if (key == SDLK_ESCAPE) {
-            if (!control.entry.open()) return false;
-            control.entry = Entry{}; // Escape cancels the entry; only then does it quit
+            if (!entry.open()) return false;
+            entry = TypedEntry{}; // Escape cancels the entry; only then does it quit
             continue;
         }
-        if (control.entry.open() && takeEntryKey(key, control)) continue;
-        applyKey(key, control);
+        if (entry.open() && takeEntryKey(key, entry, control)) continue;
+        applyKey(key, *this, control);
     }
     // Last, and a release: the audio thread that sees it also sees the whole batch.
     control.pending.store(true, std::memory_order_release);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 
 OfflineRenderer::OfflineRenderer() {
     engine.cpu = &board.cpu;
@@ -24,7 +23,7 @@ void OfflineRenderer::queueInterrupt(int command) {
 }
 
 const std::array<float, OfflineRenderer::frames>& OfflineRenderer::renderBuffer() {
-    control.running.store(true, std::memory_order_relaxed);
+    control.setRunning(true);
     audioCallback(&engine, reinterpret_cast<Uint8*>(buffer.data()),
                   static_cast<int>(sizeof(buffer)));
     return buffer;
@@ -43,19 +42,6 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
     const std::uint64_t length = toSamples(job.seconds);
     const std::uint64_t steadyLimit = job.stopWhenSteady > 0 ? toSamples(job.stopWhenSteady) : 0;
     const std::uint64_t bootLimit = toSamples(job.bootLimit);
-
-    std::unique_ptr<TraceRing> trace;
-    std::vector<TraceRecord> traced;
-    if (traceSink) {
-        trace = std::make_unique<TraceRing>(traceRecords);
-        traced.resize(4096);
-        engine.traceTap.store(trace.get(), std::memory_order_release);
-    }
-    const auto drainTrace = [&] {
-        if (trace)
-            for (std::size_t n; (n = trace->pop(traced.data(), traced.size())) > 0;)
-                traceSink(traced.data(), n);
-    };
 
     RenderResult result;
     result.samples.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, 64u << 20)));
@@ -84,7 +70,7 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
         if (!recording && (next >= times.size() || elapsed >= bootLimit))
             break; // nothing will start the recording
         const std::array<float, frames>& out = renderBuffer();
-        drainTrace();
+        if (afterBuffer) afterBuffer();
         elapsed += frames;
         if (!recording) continue;
         if (interrupted) {
@@ -104,10 +90,6 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
             result.samples.push_back(sample);
         }
         if (steadyLimit > 0 && next >= times.size() && steadyFor >= steadyLimit) break;
-    }
-    if (trace) {
-        engine.traceTap.store(nullptr, std::memory_order_release);
-        result.traceLost = trace->dropped();
     }
     // Requests left over were held back by the mask if the last boundary found the next one
     // due and masked (those due by then wait behind it); the rest were not due before the end.

@@ -2,7 +2,6 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
-#include "audio/TraceRing.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
 
@@ -31,8 +30,6 @@ struct RenderResult {
     std::size_t interruptsLate = 0;   // not yet due when the recording ended
     bool changed = false;             // the DAC byte changed during the recording
     std::size_t lastChange = 0;       // index of the last sample that differed from its predecessor
-    std::uint64_t traceLost =
-        0; // instructions that did not reach traceSink (never, if sized right)
 };
 
 // The sound board without a window or an audio device: the same processor, mailbox and
@@ -44,15 +41,15 @@ struct OfflineRenderer {
     Board board;
     ControlBlock control;
     AudioEngine engine;
-    // One buffer's instructions at the highest speed, even if every one is a skipped
-    // one-cycle opcode, and a single step.
+    // A trace ring this large holds one buffer's instructions at the highest speed, even if
+    // every one is a skipped one-cycle opcode, and a single step: drained after every
+    // buffer, it never loses one.
     static constexpr std::size_t traceRecords = std::size_t{1} << 17;
     static_assert(traceRecords >= frames * AudioEngine::maxSpeed + Debugger::traceBatch);
 
     std::array<float, frames> buffer{};
-    // When set, render hands it every instruction the processor runs from the reset on, in
-    // order and complete, after each buffer.
-    std::function<void(const TraceRecord*, std::size_t)> traceSink;
+    // When set, render calls it after every buffer: the moment to drain engine's taps.
+    std::function<void()> afterBuffer;
 
     OfflineRenderer();
     OfflineRenderer(const OfflineRenderer&) = delete;

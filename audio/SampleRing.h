@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/SpscRing.h"
+#include "ring/SpscRing.h"
 
 #include <cstddef>
 #include <cstring>

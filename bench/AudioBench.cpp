@@ -1,7 +1,7 @@
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
-#include "audio/Recorder.h"
 #include "audio/SampleRing.h"
+#include "capture/Recorder.h"
 #include "tests/support/Machine.h"
 
 #include <benchmark/benchmark.h>
@@ -124,7 +124,7 @@ void recordingInRealTime(benchmark::State& state, double seconds) {
         }
         const auto dir = std::filesystem::temp_directory_path();
         Recorder recorder;
-        recorder.engine = &engine;
+        recorder.attach(engine);
         recorder.start(dir.string());
         SDL_PauseAudio(0);
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

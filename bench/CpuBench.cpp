@@ -1,6 +1,6 @@
-#include "audio/Debugger.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
+#include "debug/Debugger.h"
 
 #include <benchmark/benchmark.h>
 

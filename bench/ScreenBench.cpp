@@ -9,6 +9,8 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+
 #include <cstdlib>
 #include <tuple>
 
@@ -62,7 +64,7 @@ void BM_DrawFrame(benchmark::State& state) {
     std::tie(debug.stop, debug.stopAddress, debug.before, debug.after, debug.runStart) =
         std::tuple(DebugStatus::Stop::Watch, 0x0400, 0x3F, 0x40, 1'000'000);
     screen.panel.cycles = 123'456'789;
-    screen.panel.entry = {true, ControlBlock::Command::Kind::Break, 0xF8, 2};
+    std::snprintf(screen.panel.entry, sizeof screen.panel.entry, "break at F8__");
     screen.panel.traceName = "trace-001.txt";
     screen.panel.traceDetail = "12345 lines";
     float tone[Scope::windowLength]; // a 500 Hz square wave on the scope

@@ -17,8 +17,15 @@ if(HUMMBOX_FUZZ)
         string(TOLOWER ${name} name)
         add_executable(fuzz_${name} ${source})
         target_include_directories(fuzz_${name} PRIVATE ${CMAKE_SOURCE_DIR})
-        target_link_libraries(fuzz_${name} PRIVATE hummbox_core)
-        # hummbox_core is instrumented through HUMMBOX_SANITIZE (fuzzer-no-link); only the
+        # Each target links the room of what it feeds: the disassembler is the processor's,
+        # the font the screen's, the processor runs under the audio clock, a ROM loads
+        # through the App.
+        set(room_of_disassembler cpu)
+        set(room_of_font ui)
+        set(room_of_processor audio)
+        set(room_of_rom app)
+        target_link_libraries(fuzz_${name} PRIVATE hummbox_${room_of_${name}})
+        # The rooms are instrumented through HUMMBOX_SANITIZE (fuzzer-no-link); only the
         # fuzz executables link libFuzzer's main.
         target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
         target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)

@@ -8,7 +8,7 @@ include(GoogleTest)
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
 add_executable(hummbox_tests ${TEST_SOURCES})
 target_include_directories(hummbox_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(hummbox_tests PRIVATE hummbox_core GTest::gtest GTest::gtest_main)
+target_link_libraries(hummbox_tests PRIVATE hummbox_app GTest::gtest GTest::gtest_main)
 target_compile_definitions(hummbox_tests PRIVATE
     "HUMMBOX_FONT_BMP=\"${HUMMBOX_FONT_BMP}\""
     "HUMMBOX_ROM_DIR=\"${HUMMBOX_RUN_DIR}\"" "HUMMBOX_ROM_LISTING_DIR=\"${HUMMBOX_RUN_DIR}\""
@@ -31,7 +31,7 @@ find_package(benchmark QUIET)
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
 if(benchmark_FOUND AND BENCH_SOURCES)
     add_executable(hummbox_bench ${BENCH_SOURCES})
-    target_link_libraries(hummbox_bench PRIVATE hummbox_core benchmark::benchmark benchmark::benchmark_main)
+    target_link_libraries(hummbox_bench PRIVATE hummbox_app benchmark::benchmark benchmark::benchmark_main)
     target_compile_definitions(hummbox_bench PRIVATE "HUMMBOX_FONT_BMP=\"${HUMMBOX_FONT_BMP}\"")
     add_dependencies(hummbox_bench hummbox_font)
 endif()

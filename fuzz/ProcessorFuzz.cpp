@@ -102,13 +102,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 control.pending = true;
             }
             const bool run = (code & 8) == 0;
-            control.running.store(run);
+            control.setRunning(run);
             const int frames = std::min<int>(count, buffer.size());
             audioCallback(&audio, reinterpret_cast<Uint8*>(buffer.data()),
                           frames * int{sizeof(float)});
             FUZZ_CHECK(cpu.cycleCount >= audio.clockCycles);
             const DebugStatus& status = audio.debugger.status;
-            if (control.running.load()) { // the last sample is the DAC byte
+            if (control.isRunning()) { // the last sample is the DAC byte
                 FUZZ_CHECK(buffer[frames - 1] ==
                            AudioEngine::sampleFor(board.memory[Mc6802::dacAddress]));
             } else if (run) { // a stop rule fired: silence from there, and the reason holds

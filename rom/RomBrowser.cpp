@@ -1,6 +1,8 @@
 #include "rom/RomBrowser.h"
 
-#include "app/App.h"
+#include "cpu/Mc6802.h"
+#include "ui/BitmapFont.h"
+#include "ui/DebuggerScreen.h"
 
 #include <SDL.h>
 
@@ -24,6 +26,8 @@ bool hasRomExtension(const std::string& name) {
     return dot != std::string::npos && name.compare(dot, std::string::npos, romExtension) == 0;
 }
 
+static_assert(RomImage::size == Mc6802::romSize);
+
 } // namespace
 
 void RomBrowser::scan() {
@@ -43,62 +47,40 @@ void RomBrowser::scan() {
 }
 
 bool RomBrowser::readImage(const std::filesystem::path& path, Image& image) {
-    static_assert(sizeof image.bytes == Mc6802::romSize);
-    image.length = 0;
-    // Only regular files (or links to them) are images: opening a FIFO would block until
-    // something wrote to it, and a device may never end.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        SDL_SetError("not a regular file");
-        return false;
-    }
-    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
-    if (stream == nullptr) return false;
-    // SDL_RWread gives 0 both at the end of the file and on an error (a directory opens
-    // fine on Linux and only fails to read); the error text tells them apart.
-    SDL_ClearError();
-    while (image.length < image.bytes.size()) {
-        const std::size_t got = SDL_RWread(stream, image.bytes.data() + image.length, 1,
-                                           image.bytes.size() - image.length);
-        if (got == 0) break;
-        image.length += got;
-    }
-    const bool failed = SDL_GetError()[0] != '\0';
-    SDL_RWclose(stream);
-    return !failed;
+    std::string error;
+    if (RomImage::read(path, image, error)) return true;
+    SDL_SetError("%s", error.c_str());
+    return false;
 }
 
-void RomBrowser::loadImage(App& app, const std::string& name) {
+bool RomBrowser::loadInto(Mc6802& cpu, const std::string& name) {
     Image image;
-    if (!readImage(directory / name, image)) return;
+    if (!readImage(directory / name, image)) return false;
 
-    // Audio output is paused here, so the audio thread is not running the processor.
+    // The caller holds the audio thread off (output paused): it is not running the processor.
     loadedFileName = name;
-    std::memcpy(app.cpu.memory + Mc6802::romBase, image.bytes.data(), image.length);
-    labels.load((directory / name).string(), app.cpu.memory + Mc6802::romBase);
-    app.cpu.reset();
-    app.audio.debugger.processorReset();
-    app.mode = App::modeDebugger;
-    SDL_PauseAudio(0);
+    std::memcpy(cpu.memory + Mc6802::romBase, image.bytes.data(), image.length);
+    labels.load((directory / name).string(), cpu.memory + Mc6802::romBase);
+    cpu.reset();
+    return true;
 }
 
-void RomBrowser::frame(App& app) {
-    BitmapFont& font = *app.screen.font;
-    SDL_RenderClear(app.screen.renderer);
-    font.setColor(255, 255, 255);
-    font.drawText(heading, sizeof heading - 1, 0, 0);
-
+const std::string* RomBrowser::moveHighlight(std::int32_t cursorDy, bool enter) {
     const auto count = static_cast<std::int32_t>(fileNames.size());
-    selectedIndex += app.control.cursorDy;
+    selectedIndex += cursorDy;
     if (selectedIndex < 0) selectedIndex = 0;
     if (selectedIndex >= count) selectedIndex = count - 1;
-
     // With an empty list there is nothing to load: the screen stays.
-    if (app.control.enter && selectedIndex >= 0)
-        loadImage(app, fileNames[static_cast<std::size_t>(selectedIndex)]);
+    return enter && selectedIndex >= 0 ? &fileNames[static_cast<std::size_t>(selectedIndex)]
+                                       : nullptr;
+}
 
+void RomBrowser::drawList(BitmapFont& font) {
+    font.setColor(255, 255, 255);
+    font.drawText(heading, sizeof heading - 1, 0, 0);
     // Scroll no further than needed to show the highlighted entry whole, and not past the
     // list's end; a list that fits starts at the top.
+    const auto count = static_cast<std::int32_t>(fileNames.size());
     firstShown = std::clamp(firstShown, selectedIndex - (linesShown - 1), selectedIndex);
     firstShown = std::clamp(firstShown, 0, std::max(count - linesShown, 0));
     for (std::int32_t i = firstShown; i < count && i <= firstShown + linesShown; ++i) {
@@ -110,6 +92,4 @@ void RomBrowser::frame(App& app) {
         font.drawText(name.c_str(), SDL_strlen(name.c_str()), 0,
                       listTop + lineHeight * (i - firstShown));
     }
-    app.screen.drawOverlays();
-    SDL_RenderPresent(app.screen.renderer);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ui/Labels.h"
-#include <array>
+#include "debug/Labels.h"
+#include "rom/RomImage.h"
+
 #include <cstdint>
 
 #include <filesystem>
@@ -9,6 +10,8 @@
 #include <vector>
 
 struct App;
+struct Mc6802;
+struct BitmapFont;
 
 // The ROM selection screen: the ".snd" files of one directory (the working directory unless
 // told otherwise), the highlighted entry, and loading the chosen image into the PROM region.
@@ -20,11 +23,7 @@ struct RomBrowser {
     std::filesystem::path directory; // listed and loaded from; empty: the working directory
     Labels labels;                   // from the loaded image's listing, when it has one
 
-    // The first bytes of an image (at most the PROM's size) and how many the file held.
-    struct Image {
-        std::array<std::uint8_t, 2048> bytes{};
-        std::size_t length = 0;
-    };
+    using Image = RomImage;
 
     // Lists the entries of the directory whose extension is exactly ".snd".
     void scan();
@@ -35,6 +34,13 @@ struct RomBrowser {
     // Reads an image as a load does. False, with SDL's error set, for anything but a regular
     // file that opens and reads to its end or to the PROM's size.
     static bool readImage(const std::filesystem::path& path, Image& image);
+    // The load without the App: reads the image (false, nothing changed, when it cannot be
+    // read), copies it into the PROM region, reads its listing's labels and resets cpu.
+    bool loadInto(Mc6802& cpu, const std::string& name);
+    // Moves the highlight by cursorDy, kept on the list; with enter, the name to load.
+    const std::string* moveHighlight(std::int32_t cursorDy, bool enter);
+    // The heading and the visible part of the list, scrolled to show the highlight.
+    void drawList(BitmapFont& font);
     // One frame of the selection screen: moves the highlight, loads on Return, draws. A list
     // longer than the window scrolls so that the highlighted entry is always wholly shown.
     void frame(App& app);

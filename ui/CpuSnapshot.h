@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/DebugStatus.h"
 #include "cpu/Board.h"
+#include "debug/DebugStatus.h"
 
 #include <cstdint>
 

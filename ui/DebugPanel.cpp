@@ -66,10 +66,8 @@ void DebugPanel::format(int row, char (&out)[columns + 1]) const {
     }
     case 3: { // the entry being typed, else a point that found its list full
         char text[20];
-        if (entry.open() || debug.full == DebugStatus::Stop::None) {
-            char typed[16];
-            entry.describe(typed);
-            std::snprintf(text, sizeof text, "%s", typed);
+        if (entry[0] != '\0' || debug.full == DebugStatus::Stop::None) {
+            std::snprintf(text, sizeof text, "%s", entry);
         } else {
             std::snprintf(text, sizeof text, "full: no %s %04X",
                           debug.full == DebugStatus::Stop::Break ? "break" : "watch",

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "audio/ControlBlock.h"
-#include "audio/DebugStatus.h"
+#include "debug/DebugStatus.h"
 
 #include <cstdint>
 #include <string>
@@ -18,9 +17,9 @@ struct DebugPanel {
 
     std::uint64_t cycles = 0; // the processor's cycle count
     DebugStatus debug;
-    ControlBlock::Entry entry; // the address or byte being typed after G, W or S
-    std::string traceName;     // e.g. the trace file; empty shows nothing
-    std::string traceDetail;   // e.g. its line count; empty shows nothing
+    char entry[16] = {};     // the address or byte being typed after G, W or S, as shown
+    std::string traceName;   // e.g. the trace file; empty shows nothing
+    std::string traceDetail; // e.g. its line count; empty shows nothing
 
     // Row `row` as exactly `columns` characters, blank-padded; nothing runs past its row.
     void format(int row, char (&out)[columns + 1]) const;

@@ -3,8 +3,8 @@
 #include "cpu/HeatMap.h"
 #include "cpu/Mc6802.h"
 #include "cpu/OpcodeTable.h"
+#include "debug/Labels.h"
 #include "ui/HelpOverlay.h"
-#include "ui/Labels.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -32,7 +32,7 @@ void push(const std::string& list) {
     }
 }
 
-std::string describe(const ControlBlock& c) {
+std::string describe(Input& input, const ControlBlock& c) {
     std::string s;
     const auto word = [&](bool on, const std::string& w) { s += on ? " " + w : ""; };
     word(c.step, "step"), word(c.irq, "irq"), word(c.reset, "reset"), word(c.enter, "enter");
@@ -43,7 +43,12 @@ std::string describe(const ControlBlock& c) {
     word(c.adjust, "adjust" + std::to_string(c.adjust));
     word(c.speedDelta, "speed" + std::to_string(c.speedDelta));
     word(c.switchInstructionSet, "cpu");
-    word(c.stepOver, "over"), word(c.stepOut, "out"), word(c.trace, "trace");
+    word(c.stepOver, "over"), word(c.stepOut, "out");
+    const Input::Keys k = input.takeKeys();
+    word(k.record, "rec" + std::to_string(k.record)),
+        word(k.trace, "trace" + std::to_string(k.trace));
+    word(k.help, "help" + std::to_string(k.help)),
+        word(k.labels, "labels" + std::to_string(k.labels));
     for (std::int32_t i = 0; i < c.commandCount; ++i) {
         const auto& command = c.commands[static_cast<std::size_t>(i)];
         char text[16];
@@ -52,8 +57,8 @@ std::string describe(const ControlBlock& c) {
         word(true, text);
     }
     char entry[18] = "[";
-    c.entry.describe(reinterpret_cast<char(&)[16]>(entry[1]));
-    word(c.entry.open(), std::strcat(entry, "]"));
+    input.entry.describe(reinterpret_cast<char(&)[16]>(entry[1]));
+    word(input.entry.open(), std::strcat(entry, "]"));
     word(c.running, "run"), word(c.pending, "pending");
     return s.substr(s.empty() ? 0 : 1);
 }
@@ -93,7 +98,9 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         {false, "S 1 1 S 2 2 S 3 3 S 4 4 S 5 5 S 6 6 S 7 7 S 8 8 S 9 9 I",
          "S:11 S:22 S:33 S:44 S:55 S:66 S:77 S:88 pending", "irq S:99 pending"},
         {true, "O", "over pending"},
-        {true, "U T", "out trace pending"}};
+        {true, "U T", "out trace1 pending"},
+        // Main-thread keys count every press: V V starts and stops a recording.
+        {false, "V V T T T H N N", "rec2 trace3 help1 labels2 pending"}};
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS), 0) << SDL_GetError();
     Input input;
     ControlBlock control;
@@ -104,13 +111,13 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         control.switchPanel = control.switchInstructionSet = true;
         control.cursorDx = control.cursorDy = control.adjust = control.speedDelta = 1;
         control.hexDigit = 7;
-        control.entry = {};
+        input.entry = {};
         control.running = c.running;
         control.pending = false;
         push(c.events);
         EXPECT_EQ(input.poll(control), c.batch.ends_with("pending")); // false: quit
-        EXPECT_EQ(describe(control), c.batch);
-        EXPECT_TRUE(c.next.empty() || (input.poll(control) && describe(control) == c.next));
+        EXPECT_EQ(describe(input, control), c.batch);
+        EXPECT_TRUE(c.next.empty() || (input.poll(control) && describe(input, control) == c.next));
     }
     SDL_Quit();
 }

@@ -1,6 +1,6 @@
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
-#include "audio/TraceWriter.h"
+#include "capture/TraceWriter.h"
 #include "tests/support/Machine.h"
 #include "tests/support/RomImage.h"
 #include "tests/support/ScratchDir.h"
@@ -177,7 +177,7 @@ TEST_F(Render, TraceHoldsTheSameLinesAsTheProgramWrites) {
     ControlBlock control;
     AudioEngine engine;
     TraceWriter tracer;
-    engine.cpu = &m.cpu, engine.control = &control, tracer.engine = &engine;
+    engine.cpu = &m.cpu, engine.control = &control, tracer.attach(engine);
     ASSERT_TRUE(tracer.start());
     control.running = true;
     std::vector<float> out(AudioEngine::bufferFrames);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cstdint>
 #include <tuple>
 
@@ -18,7 +20,7 @@ TEST(DebugPanel, RowsShowTheClockTheStopTheEntryAndThePoints) {
     busy.debug.watchCount = 1;
     std::tie(busy.debug.stop, busy.debug.stopAddress, busy.debug.before, busy.debug.after) =
         std::tuple(DebugStatus::Stop::Watch, 0x0400, 0x3F, 0x40);
-    busy.entry = {true, ControlBlock::Command::Kind::Break, 0xF8, 2};
+    std::strcpy(busy.entry, "break at F8__");
     busy.traceName = "trace hummbox-trace-001.txt";
     busy.traceDetail = "1234 lines";
     DebugPanel broke = idle, reset = idle;

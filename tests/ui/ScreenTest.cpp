@@ -1,9 +1,9 @@
 #include "app/App.h"
+#include "debug/Labels.h"
 #include "tests/support/Machine.h"
 #include "tests/support/ScratchDir.h"
 #include "ui/DebuggerScreen.h"
 #include "ui/HelpOverlay.h"
-#include "ui/Labels.h"
 #include "ui/StatusLine.h"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,11 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/OfflineRenderer.h"
-#include "audio/ReplacingFile.h"
-#include "audio/TraceWriter.h"
-#include "audio/WavFile.h"
+#include "capture/ReplacingFile.h"
+#include "capture/TraceWriter.h"
+#include "capture/WavFile.h"
 #include "cpu/Mc6802.h"
+#include "rom/RomImage.h"
 
 #include <getopt.h>
 #include <unistd.h>
@@ -199,27 +200,15 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-std::vector<std::uint8_t> readImage(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fail("cannot read " + path + ": " + std::strerror(errno));
-    std::vector<std::uint8_t> image(Mc6802::romSize);
-    in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    if (in.bad() || (in.fail() && !in.eof()))
-        fail("cannot read " + path + ": " + std::strerror(errno ? errno : EIO));
-    if (static_cast<std::size_t>(in.gcount()) < Mc6802::romSize)
-        fail(path + " holds " + std::to_string(in.gcount()) + " bytes; a ROM image has 2048");
+RomImage readImage(const std::string& path) {
+    RomImage image;
+    std::string error;
+    if (!RomImage::read(path, image, error)) fail("cannot read " + path + ": " + error);
+    if (!image.complete())
+        fail(path + " holds " + std::to_string(image.length) +
+             " bytes; a ROM image is a file of 2048 bytes or more (only the first 2048 are "
+             "read)");
     return image;
-}
-
-// All of text, or false with errno set.
-bool writeAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string stem(const std::string& path) {
@@ -296,10 +285,10 @@ int renderAll(const Options& o, OfflineRenderer& renderer) {
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
-    const std::vector<std::uint8_t> image = readImage(o.image);
+    const RomImage image = readImage(o.image);
     auto renderer = std::make_unique<OfflineRenderer>();
     renderer->board.cpu.instructionSet = o.cpu; // the reset of the load keeps it
-    renderer->loadImage(image.data());
+    renderer->loadImage(image.bytes.data());
     if (o.all) return renderAll(o, *renderer);
 
     RenderJob job;
@@ -317,24 +306,16 @@ int main(int argc, char** argv) {
     // The trace streams into a file of its own, put in place beside the WAV at the end.
     ReplacingFile trace;
     std::string error;
+    TraceWriter tracer(OfflineRenderer::traceRecords);
+    tracer.attach(renderer->engine);
     if (!o.trace.empty()) {
         if (sameFile(o.trace, o.image)) fail("cannot write " + o.trace + ": it is the ROM image");
         if (o.trace == output || sameFile(o.trace, output))
             fail("cannot write " + o.trace + ": it is the WAV output");
         if (!trace.open(o.trace, error)) fail(error);
         unfinished = &trace;
-        renderer->traceSink = [&, text = std::string(TraceWriter::columns)](
-                                  const TraceRecord* records, std::size_t n) mutable {
-            for (std::size_t i = 0; i < n; ++i) {
-                char line[TraceWriter::maxLineSize];
-                text.append(line, TraceWriter::formatLine(records[i], line));
-            }
-            if (error.empty() && !writeAll(trace.fd(), text)) {
-                const int reason = errno;
-                error = "cannot write " + o.trace + ": " + std::strerror(reason);
-            }
-            text.clear();
-        };
+        if (!tracer.startOffline(dup(trace.fd()), o.trace)) fail(tracer.error());
+        renderer->afterBuffer = [&] { tracer.drain(); };
     }
     const std::clock_t cpuStart = std::clock();
     const auto wallStart = std::chrono::steady_clock::now();
@@ -347,9 +328,9 @@ int main(int argc, char** argv) {
                  ? "the program never unmasked interrupts; nothing recorded"
                  : "no interrupt came due within the " + std::to_string(int(job.bootLimit)) +
                        " s that --from-command waits; nothing recorded");
-    if (!error.empty()) fail(error);
-    if (result.traceLost > 0)
-        fail("the trace lost " + std::to_string(result.traceLost) + " instructions");
+    if (!o.trace.empty() && !tracer.stop()) fail(tracer.error());
+    if (tracer.itemsDropped() > 0)
+        fail("the trace lost " + std::to_string(tracer.itemsDropped()) + " instructions");
     if (!writeWav(output, result.samples, o.format, error)) fail(error);
     if (!o.trace.empty() && !trace.commit(error)) fail(error);
     if (result.interruptsMissed > 0)

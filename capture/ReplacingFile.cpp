@@ -1,4 +1,4 @@
-#include "audio/ReplacingFile.h"
+#include "capture/ReplacingFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

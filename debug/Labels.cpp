@@ -1,4 +1,4 @@
-#include "ui/Labels.h"
+#include "debug/Labels.h"
 
 #include "cpu/Mc6802.h"
 

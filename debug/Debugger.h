@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/DebugStatus.h"
-#include "audio/TraceRing.h"
+#include "debug/DebugStatus.h"
+#include "debug/TraceRing.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "audio/WavFile.h"
+#include "capture/WavFile.h"
 
 #include "audio/AudioEngine.h"
-#include "audio/ReplacingFile.h"
+#include "capture/ReplacingFile.h"
 
 #include <sndfile.h>
 #include <unistd.h>

@@ -11,6 +11,8 @@
 // grow; their difference is the fill level. T must be trivially copyable.
 template <class T> class SpscRing {
   public:
+    using Item = T;
+
     // capacity: a power of two.
     explicit SpscRing(std::size_t capacity)
         : mask(capacity - 1), storage(std::make_unique<T[]>(capacity)) {}

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/SpscRing.h"
-#include "audio/TraceRecord.h"
+#include "debug/TraceRecord.h"
+#include "ring/SpscRing.h"
 
 // Executed instructions from the audio thread to the trace writer.
 using TraceRing = SpscRing<TraceRecord>;

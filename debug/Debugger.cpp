@@ -1,4 +1,4 @@
-#include "audio/Debugger.h"
+#include "debug/Debugger.h"
 
 #include "cpu/Mc6802.h"
 #include "cpu/OpcodeTable.h"

@@ -1,4 +1,4 @@
-#include "audio/NumberedFile.h"
+#include "capture/NumberedFile.h"
 
 #include <fcntl.h>
 

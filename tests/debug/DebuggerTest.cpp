@@ -50,7 +50,7 @@ struct Rig {
     }
     // Where and why the processor stands: PC, SP, cycles, running, the stop and its bytes.
     auto state() const {
-        return std::tuple(m.cpu.PC, m.cpu.SP, m.cpu.cycleCount, control.running.load(), status.stop,
+        return std::tuple(m.cpu.PC, m.cpu.SP, m.cpu.cycleCount, control.isRunning(), status.stop,
                           status.stopAddress, +status.before, +status.after);
     }
     std::uint64_t sinceStart() const { return m.cpu.cycleCount - status.runStart; }
@@ -83,7 +83,7 @@ TEST(Debugger, BreakpointStopsBeforeItsInstruction) {
     r.keys({{Kind::Break, 0xF806}}); // toggled off: runs on
     r.control.running = true;
     r.run(8);
-    EXPECT_EQ(std::tuple(r.control.running.load(), r.status.breakCount), std::tuple(true, 0));
+    EXPECT_EQ(std::tuple(r.control.isRunning(), r.status.breakCount), std::tuple(true, 0));
 }
 
 // A breakpoint after a WAI does not stop the wait: the interrupt routine comes first.
@@ -94,7 +94,7 @@ TEST(Debugger, BreakpointAfterWaiWaitsForTheInterrupt) {
     r.keys({{Kind::Break, 0xF801}});
     r.control.running = true;
     r.run(4);
-    EXPECT_EQ(std::tuple(r.control.running.load(), r.m.cpu.waiting), std::tuple(true, true));
+    EXPECT_EQ(std::tuple(r.control.isRunning(), r.m.cpu.waiting), std::tuple(true, true));
 }
 
 // A watchpoint stops after the instruction whose write landed, even one that changed
@@ -116,7 +116,7 @@ TEST(Debugger, WatchpointStopsAfterTheWrite) {
     EXPECT_TRUE(r.control.running);
     r.m.load(0xF811, {0x00, 0x10}); // clr $0010 again
     r.run(4);
-    EXPECT_EQ(std::tuple(r.m.cpu.PC, r.control.running.load(), r.status.stop, r.status.stopAddress,
+    EXPECT_EQ(std::tuple(r.m.cpu.PC, r.control.isRunning(), r.status.stop, r.status.stopAddress,
                          r.status.before, r.status.after),
               std::tuple(0xF813, false, Stop::Watch, 0x0010, 0, 0));
     EXPECT_EQ(r.status.watchCount, 2); // F801 is still set

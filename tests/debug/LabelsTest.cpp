@@ -1,4 +1,4 @@
-#include "ui/Labels.h"
+#include "debug/Labels.h"
 #include "tests/support/RomImage.h"
 
 #include <gtest/gtest.h>

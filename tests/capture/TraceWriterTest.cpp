@@ -1,4 +1,4 @@
-#include "audio/TraceWriter.h"
+#include "capture/TraceWriter.h"
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "tests/support/FullDisk.h"
@@ -42,8 +42,8 @@ TEST(TraceWriter, FormatsOneLinePerInstructionFromItsOwnBytes) {
          "123456789012345  0400  FE F8 00  ldx  $f800   A=00 B=00 X=0000 SP=0000 CC=00"},
     };
     for (const auto& c : cases) {
-        char line[TraceWriter::maxLineSize];
-        const std::size_t n = TraceWriter::formatLine(c.record, line);
+        char line[TraceLine::maxSize];
+        const std::size_t n = TraceLine::format(c.record, line);
         EXPECT_EQ(std::string(line, n), std::string(c.line) + "\n");
     }
 }
@@ -54,7 +54,7 @@ struct Rig : ScratchDir {
     AudioEngine engine;
     TraceWriter tracer;
     explicit Rig(std::size_t ring = TraceWriter::ringRecords) : tracer(ring) {
-        engine.cpu = &m.cpu, engine.control = &control, tracer.engine = &engine;
+        engine.cpu = &m.cpu, engine.control = &control, tracer.attach(engine);
     }
     void play(int samples) {
         std::vector<float> out(static_cast<std::size_t>(samples));
@@ -123,7 +123,8 @@ TEST(TraceWriter, RecordsTheRingCouldNotTakeAreNotedInTheFile) {
 TEST(TraceWriter, AMissingDirectoryOrAFullDiskStopsTheTraceNotTheSound) {
     Rig rig;
     EXPECT_FALSE(rig.tracer.start("missing"));
-    EXPECT_EQ(rig.tracer.statusName().find("cannot trace to missing/hummbox-trace-001"), 0u);
+    EXPECT_NE(rig.tracer.statusName().find(": cannot trace to missing/hummbox-trace-001"),
+              std::string::npos);
     rig.m.program(0xF800, {0x20, 0xFE});
     rig.control.running = true;
     {
@@ -137,7 +138,8 @@ TEST(TraceWriter, AMissingDirectoryOrAFullDiskStopsTheTraceNotTheSound) {
     }
     EXPECT_FALSE(rig.tracer.tracing());
     EXPECT_EQ(rig.engine.traceTap.load(), nullptr);
-    EXPECT_EQ(rig.tracer.statusName().rfind("trace hummbox-trace-001.txt stopped: ", 0), 0u)
+    EXPECT_NE(rig.tracer.statusName().find(": trace hummbox-trace-001.txt stopped"),
+              std::string::npos)
         << rig.tracer.statusName();
     EXPECT_EQ(std::filesystem::file_size("hummbox-trace-001.txt"), 64u * 1024);
 }
