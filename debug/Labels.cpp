@@ -4,11 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -127,10 +126,21 @@ void Labels::load(const std::string& imagePath, const std::uint8_t* image) {
     if (ignored || size > maxListingBytes) {
         error = "larger than 1 MiB";
     } else {
-        std::ifstream in(path, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.bad() && parse(text, image, error)) return;
-        if (error.empty()) error = "cannot be read";
+        // Read with stdio: a stream's read error (EIO, say) would throw out of the load.
+        std::string text;
+        int readError = 0;
+        if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+            char chunk[4096];
+            for (std::size_t n; text.size() <= maxListingBytes &&
+                                (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+                text.append(chunk, n);
+            readError = std::ferror(in) ? errno : 0;
+            std::fclose(in);
+        } else {
+            readError = errno;
+        }
+        if (readError == 0 && parse(text, image, error)) return;
+        if (readError != 0) error = std::string("cannot be read: ") + std::strerror(readError);
     }
     std::fprintf(stderr, "hummbox: ignoring the labels in %s: %s\n", path.string().c_str(),
                  error.c_str());
