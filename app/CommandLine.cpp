@@ -1,15 +1,12 @@
 #include "app/CommandLine.h"
 
 #include "rom/RomBrowser.h"
+#include "ui/Version.h"
 
 #include <SDL.h>
 
 #include <string_view>
 #include <system_error>
-
-#ifndef HUMMBOX_VERSION
-#define HUMMBOX_VERSION "unknown"
-#endif
 
 namespace {
 

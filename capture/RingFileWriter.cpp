@@ -29,11 +29,11 @@ template <class Ring> bool RingFileWriter<Ring>::start(const std::string& direct
     filePath = created.path;
     if (created.error == EEXIST) {
         std::error_code ec;
-        const std::filesystem::path where = std::filesystem::absolute(directory, ec);
+        std::string where = std::filesystem::absolute(directory, ec).lexically_normal().string();
+        if (where.size() > 1 && where.back() == '/') where.pop_back(); // "dir/." ends so
         fail(std::string("every name from ") + naming.stem + "-001" + naming.ext + " to " +
                  naming.stem + "-999" + naming.ext + " is taken",
-             std::string("cannot ") + naming.verb + " in " +
-                 (ec ? directory : where.lexically_normal().string()));
+             std::string("cannot ") + naming.verb + " in " + (ec ? directory : where));
         return false;
     }
     if (created.fd < 0) {

@@ -3,14 +3,12 @@
 # P/share/applications; `cpack -G DEB` in the build directory packs the same into a .deb.
 include(GNUInstallDirs)
 
-set(HUMMBOX_VERSION 0.2.0)
+set(HUMMBOX_VERSION ${PROJECT_VERSION})
 set(HUMMBOX_DATA_DIR ${CMAKE_INSTALL_FULL_DATADIR}/hummbox)
 # The program looks for its font in the working directory, beside itself, in
 # ../share/hummbox beside itself (any prefix), and last in the data directory named here.
 set_property(SOURCE app/App.cpp APPEND PROPERTY COMPILE_DEFINITIONS
     "HUMMBOX_DATA_DIR=\"${HUMMBOX_DATA_DIR}\"")
-set_property(SOURCE app/CommandLine.cpp APPEND PROPERTY COMPILE_DEFINITIONS
-    "HUMMBOX_VERSION=\"${HUMMBOX_VERSION}\"")
 
 install(TARGETS hummbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${HUMMBOX_FONT_BMP} DESTINATION ${CMAKE_INSTALL_DATADIR}/hummbox)

@@ -39,10 +39,13 @@ hummbox_room(capture
     SOURCES capture/NumberedFile.cpp capture/Recorder.cpp capture/ReplacingFile.cpp
             capture/RingFileWriter.cpp capture/TraceWriter.cpp capture/WavFile.cpp
     LINKS hummbox_audio hummbox_debug SDL2::SDL2 PkgConfig::SNDFILE)
+# The version, in one place: the project's. The window title shows major.minor.
+configure_file(cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/ui/Version.h @ONLY)
 hummbox_room(ui
     SOURCES ui/BitmapFont.cpp ui/DebugPanel.cpp ui/DebuggerScreen.cpp
             ui/HelpOverlay.cpp ui/Scope.cpp ui/StatusLine.cpp
     LINKS hummbox_debug hummbox_cpu SDL2::SDL2)
+target_include_directories(hummbox_ui PUBLIC ${CMAKE_BINARY_DIR}/generated)
 hummbox_room(rom
     SOURCES rom/RomBrowser.cpp rom/RomImage.cpp
     LINKS hummbox_ui hummbox_debug hummbox_cpu SDL2::SDL2)

@@ -4,6 +4,7 @@
 #include "ui/DebugPanel.h"
 #include "ui/Scope.h"
 #include "ui/StatusLine.h"
+#include "ui/Version.h"
 
 #include <SDL.h>
 
@@ -21,7 +22,7 @@ struct DebuggerScreen {
     static constexpr int windowWidth = 740;
     static constexpr int windowHeight = 756;
     static constexpr const char* windowTitle =
-        "hummbox v0.2 by Trasolen 2015 - Zorvath sound board emulator";
+        "hummbox v" HUMMBOX_VERSION_SHORT " by Trasolen 2015 - Zorvath sound board emulator";
 
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
