@@ -17,13 +17,19 @@ sys.path.insert(0, "tools/desktop")
 from desktop import Desktop
 
 run_dir, docs = sys.argv[1], sys.argv[2]
-desktop = Desktop(os.path.join(run_dir, "hummbox"), run_dir, tempfile.mkdtemp())
+# What a fresh build puts in its run directory: every ROM with its listing, so the pictures
+# show the list and the labels a user sees.
+roms = sorted(n for n in os.listdir(run_dir) if n.endswith((".snd", ".lst")))
+desktop = Desktop(os.path.join(run_dir, "hummbox"), run_dir, tempfile.mkdtemp(), roms=roms)
 CURSOR = {(255, 255, 170)}
 try:
     desktop.launch("screenshots")
+    snds = sorted(n for n in roms if n.endswith(".snd"))
     names = desktop.see(None, "selection screen", lambda s: (
-        sorted(s.selection()[0]) == ["demo.snd", "tone.snd"], s.selection())).selection()[0]
-    desktop.see(None if names[0] == "demo.snd" else "Down", "demo.snd highlighted",
+        sorted(s.selection()[0]) == snds, s.selection())).selection()[0]
+    for _ in range(names.index("demo.snd")):
+        desktop.key("Down")
+    desktop.see(None, "demo.snd highlighted",
                 lambda s: (s.selection() == (names, names.index("demo.snd")), s.selection())
                 ).img.save(f"{docs}/selection.png")
     desktop.see("Return", "debugger", lambda s: (s.text(0, 6, 13) == "MC6802 Memory", None))
