@@ -104,7 +104,8 @@ struct CompleteRules {
 };
 
 struct CompleteSet : CompleteRules {
-    static constexpr const std::array<OpcodeInfo, 256>& table = completeOpcodeTable;
+    static constexpr const std::array<OpcodeInfo, 256>& table =
+        opcodeTableFor(InstructionSet::Complete);
     static constexpr bool chipRti = true;
 };
 

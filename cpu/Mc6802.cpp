@@ -68,7 +68,8 @@ namespace {
 // An instruction set: the table that says what each opcode does and the flag rules that
 // it is done by.
 struct BoardSet : BoardRules {
-    static constexpr const std::array<OpcodeInfo, 256>& table = opcodeTable;
+    static constexpr const std::array<OpcodeInfo, 256>& table =
+        opcodeTableFor(InstructionSet::Board);
     static constexpr bool chipRti = false;
     static void store16(Mc6802&, u16) {} // STX changes no flag on the board
 };
