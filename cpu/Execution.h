@@ -156,7 +156,7 @@ template <typename Set, Op O, AddrMode Mode, Reg R>
         reg = Set::template apply16<O>(cpu, reg, operand16<Mode>(cpu));
 }
 
-// Stacks PC, X, A, B and CC as the interrupt entry does, for SWI and WAI.
+// Stacks PC, X, A, B and CC: the interrupt entry, SWI and WAI.
 [[gnu::always_inline]] inline void pushFrame(Mc6802& cpu, u16 pc) {
     const u16 s = cpu.SP;
     cpu.write16(plus(s, -1), pc);

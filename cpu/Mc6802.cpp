@@ -33,15 +33,7 @@ void Mc6802::irq() {
         return;
     }
     if (complete) cycleCount += irqCycles;
-    const u16 s = SP;
-    SP = plus(s, -1);
-    write16(plus(s, -1), PC);
-    SP = plus(s, -3);
-    write16(plus(s, -3), X);
-    write8(plus(s, -4), A);
-    write8(plus(s, -5), B);
-    write8(plus(s, -6), CC);
-    SP = plus(s, -7);
+    pushFrame(*this, PC);
     PC = read16(irqVector);
     CC |= flagI;
 }
