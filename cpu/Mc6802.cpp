@@ -19,7 +19,7 @@ void Mc6802::reset() {
     B = 0;
     X = 0;
     SP = 0;
-    CC = flagI;
+    CC = instructionSet == InstructionSet::Complete ? u8{flagI | ccHighOnes} : flagI;
 }
 
 void Mc6802::irq() {
@@ -33,7 +33,7 @@ void Mc6802::irq() {
         return;
     }
     if (complete) cycleCount += irqCycles;
-    pushFrame(*this, PC);
+    pushFrame(*this, PC, complete ? static_cast<u8>(CC | ccHighOnes) : CC);
     PC = read16(irqVector);
     CC |= flagI;
 }
@@ -63,6 +63,7 @@ struct BoardSet : BoardRules {
     static constexpr const std::array<OpcodeInfo, 256>& table =
         opcodeTableFor(InstructionSet::Board);
     static constexpr bool chipRti = false;
+    static constexpr u8 ccOnes = 0;      // CC reads and loads as it is
     static void store16(Mc6802&, u16) {} // STX changes no flag on the board
 };
 

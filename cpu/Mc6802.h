@@ -18,6 +18,8 @@ struct Mc6802 {
     static constexpr std::uint8_t flagN = 0x08;
     static constexpr std::uint8_t flagI = 0x10;
     static constexpr std::uint8_t flagH = 0x20;
+    // Bits 6 and 7 are ones on the MC6800: the complete set reads, stacks and loads them so.
+    static constexpr std::uint8_t ccHighOnes = 0xC0;
 
     // The board's memory map.
     static constexpr std::uint32_t memorySize = 65536;
@@ -92,7 +94,8 @@ struct Mc6802 {
     // ---- Execution -------------------------------------------------------------------
 
     // Clears 0x0000..0x04FF, loads PC from the reset vector, zeroes the registers and
-    // masks interrupts. cycleCount and the rest of memory are kept.
+    // masks interrupts (CC bits 6 and 7 set in the complete set). cycleCount and the rest of
+    // memory are kept.
     void reset();
     // Executes one instruction; false when the opcode was skipped as unimplemented. While
     // waiting after WAI, one cycle passes instead and the result is false.
