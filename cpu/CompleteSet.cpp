@@ -104,8 +104,10 @@ struct CompleteRules {
 };
 
 struct CompleteSet : CompleteRules {
-    static constexpr const std::array<OpcodeInfo, 256>& table = completeOpcodeTable;
+    static constexpr const std::array<OpcodeInfo, 256>& table =
+        opcodeTableFor(InstructionSet::Complete);
     static constexpr bool chipRti = true;
+    static constexpr u8 ccOnes = Mc6802::ccHighOnes;
 };
 
 [[gnu::always_inline]] inline bool executeComplete(Mc6802& cpu) {

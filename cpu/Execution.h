@@ -156,14 +156,14 @@ template <typename Set, Op O, AddrMode Mode, Reg R>
         reg = Set::template apply16<O>(cpu, reg, operand16<Mode>(cpu));
 }
 
-// Stacks PC, X, A, B and CC as the interrupt entry does, for SWI and WAI.
-[[gnu::always_inline]] inline void pushFrame(Mc6802& cpu, u16 pc) {
+// Stacks PC, X, A, B and cc, the CC byte as the set reads it: the interrupt entry, SWI and WAI.
+[[gnu::always_inline]] inline void pushFrame(Mc6802& cpu, u16 pc, u8 cc) {
     const u16 s = cpu.SP;
     cpu.write16(plus(s, -1), pc);
     cpu.write16(plus(s, -3), cpu.X);
     cpu.write8(plus(s, -4), cpu.A);
     cpu.write8(plus(s, -5), cpu.B);
-    cpu.write8(plus(s, -6), cpu.CC);
+    cpu.write8(plus(s, -6), cc);
     cpu.SP = plus(s, -7);
 }
 
@@ -184,16 +184,17 @@ template <typename Set, Op O, AddrMode Mode>
 template <typename Set, Op O, AddrMode Mode>
 [[gnu::always_inline]] inline void controlFlow(Mc6802& cpu) {
     if constexpr (O == Op::Swi) {
-        pushFrame(cpu, plus(cpu.PC, 1));
+        pushFrame(cpu, plus(cpu.PC, 1), static_cast<u8>(cpu.CC | Set::ccOnes));
         cpu.CC |= Mc6802::flagI;
         cpu.PC = cpu.read16(Mc6802::swiVector);
     } else if constexpr (O == Op::Wai) {
-        pushFrame(cpu, plus(cpu.PC, 1));
+        pushFrame(cpu, plus(cpu.PC, 1), static_cast<u8>(cpu.CC | Set::ccOnes));
         cpu.PC = plus(cpu.PC, 1);
         cpu.waiting = true;
     } else if constexpr (O == Op::Rti && Set::chipRti) {
         cpu.CC |= Mc6802::flagI; // so that the board's return takes I as pulled, as the chip does
         cpu.rti();
+        cpu.CC |= Set::ccOnes;
     } else if constexpr (O == Op::Jmp) {
         cpu.PC = address<Mode>(cpu);
     } else if constexpr (O == Op::Bsr) {
@@ -236,7 +237,7 @@ template <typename Set, u8 Opcode> [[gnu::always_inline]] inline bool execute(Mc
         else if constexpr (row.setsPc())
             controlFlow<Set, op, mode>(cpu);
         else if constexpr (op == Op::Tpa)
-            cpu.A = cpu.CC;
+            cpu.A = static_cast<u8>(cpu.CC | Set::ccOnes);
         else if constexpr (op == Op::Clc)
             cpu.CC &= static_cast<u8>(~Mc6802::flagC);
         else if constexpr (op == Op::Cli)
@@ -244,7 +245,7 @@ template <typename Set, u8 Opcode> [[gnu::always_inline]] inline bool execute(Mc
         else if constexpr (op == Op::Sei)
             cpu.CC |= Mc6802::flagI;
         else if constexpr (op == Op::Tap)
-            cpu.CC = cpu.A;
+            cpu.CC = static_cast<u8>(cpu.A | Set::ccOnes);
         else if constexpr (op == Op::Clv)
             cpu.CC &= static_cast<u8>(~Mc6802::flagV);
         else if constexpr (op == Op::Sev)

@@ -19,7 +19,7 @@ void Mc6802::reset() {
     B = 0;
     X = 0;
     SP = 0;
-    CC = flagI;
+    CC = instructionSet == InstructionSet::Complete ? u8{flagI | ccHighOnes} : flagI;
 }
 
 void Mc6802::irq() {
@@ -33,15 +33,7 @@ void Mc6802::irq() {
         return;
     }
     if (complete) cycleCount += irqCycles;
-    const u16 s = SP;
-    SP = plus(s, -1);
-    write16(plus(s, -1), PC);
-    SP = plus(s, -3);
-    write16(plus(s, -3), X);
-    write8(plus(s, -4), A);
-    write8(plus(s, -5), B);
-    write8(plus(s, -6), CC);
-    SP = plus(s, -7);
+    pushFrame(*this, PC, complete ? static_cast<u8>(CC | ccHighOnes) : CC);
     PC = read16(irqVector);
     CC |= flagI;
 }
@@ -68,8 +60,10 @@ namespace {
 // An instruction set: the table that says what each opcode does and the flag rules that
 // it is done by.
 struct BoardSet : BoardRules {
-    static constexpr const std::array<OpcodeInfo, 256>& table = opcodeTable;
+    static constexpr const std::array<OpcodeInfo, 256>& table =
+        opcodeTableFor(InstructionSet::Board);
     static constexpr bool chipRti = false;
+    static constexpr u8 ccOnes = 0;      // CC reads and loads as it is
     static void store16(Mc6802&, u16) {} // STX changes no flag on the board
 };
 

@@ -1,16 +1,10 @@
 #pragma once
 
 #include "cpu/HeatMap.h"
+#include "cpu/InstructionSet.h"
 
 #include <array>
 #include <cstdint>
-
-// Which opcodes the processor executes, and by which flag rules: the board's 119 opcodes with
-// its own rules, or all 197 of the MC6800 with the published rules and cycle counts.
-enum class InstructionSet : std::uint8_t { Board, Complete };
-
-// "board" or "complete".
-const char* instructionSetName(InstructionSet set);
 
 // The sound board's MC6802: registers, the bus over the board's 64 KiB address space with
 // its write window, the access heat map and the cycle counter.
@@ -24,6 +18,8 @@ struct Mc6802 {
     static constexpr std::uint8_t flagN = 0x08;
     static constexpr std::uint8_t flagI = 0x10;
     static constexpr std::uint8_t flagH = 0x20;
+    // Bits 6 and 7 are ones on the MC6800: the complete set reads, stacks and loads them so.
+    static constexpr std::uint8_t ccHighOnes = 0xC0;
 
     // The board's memory map.
     static constexpr std::uint32_t memorySize = 65536;
@@ -98,7 +94,8 @@ struct Mc6802 {
     // ---- Execution -------------------------------------------------------------------
 
     // Clears 0x0000..0x04FF, loads PC from the reset vector, zeroes the registers and
-    // masks interrupts. cycleCount and the rest of memory are kept.
+    // masks interrupts (CC bits 6 and 7 set in the complete set). cycleCount and the rest of
+    // memory are kept.
     void reset();
     // Executes one instruction; false when the opcode was skipped as unimplemented. While
     // waiting after WAI, one cycle passes instead and the result is false.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cpu/InstructionSet.h"
 #include "cpu/OpcodeInfo.h"
 
 #include <array>
@@ -263,6 +264,11 @@ inline constexpr std::array<OpcodeInfo, 256> opcodeTable =
 inline constexpr std::array<OpcodeInfo, 256> completeOpcodeTable =
     opcode_table_detail::buildComplete(opcode_table_detail::kRows,
                                        opcode_table_detail::kCompleteExtraRows);
+
+// The table that set executes and lists by: opcodeTableFor(set)[opcode] describes a byte.
+constexpr const std::array<OpcodeInfo, 256>& opcodeTableFor(InstructionSet set) {
+    return set == InstructionSet::Complete ? completeOpcodeTable : opcodeTable;
+}
 
 static_assert(opcode_table_detail::ascendAndUnique(opcode_table_detail::kCompleteExtraRows));
 static_assert(opcode_table_detail::count(completeOpcodeTable, [](const OpcodeInfo& i) {

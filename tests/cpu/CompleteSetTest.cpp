@@ -89,6 +89,31 @@ TEST(CompleteSet, WaitForInterrupt) {
     EXPECT_EQ(std::pair(m.cpu.waiting, m.cpu.instructionSet), std::pair(false, kComplete));
 }
 
+// CC bits 6 and 7 are ones on the chip: TPA and every stacking of CC read them so, and what
+// loads CC whole (reset, TAP, RTI) sets them. The board reads and loads CC as it is.
+TEST(CompleteSet, CcBits6And7AreOnes) {
+    const Program cases[] = {
+        {"07", "CC=2D", "A=ED CC=2D PC=1", 2, 1, kComplete},                             // tpa
+        {"07", "CC=2D", "A=2D CC=2D PC=1", 2},                                           // tpa
+        {"06", "A=2D", "A=2D CC=ED PC=1", 2, 1, kComplete},                              // tap
+        {"3B", "SP=70 71:27", "CC=E7 SP=77", 10, 1, kComplete},                          // rti
+        {"3F", "CC=27 SP=7F", "CC=37 SP=78 79:E7,0,0,0,0,0,1/50", 12, 1, kComplete},     // swi
+        {"3E", "CC=27 SP=7F", "CC=27 PC=1 SP=78 79:E7,0,0,0,0,0,1/50", 9, 1, kComplete}, // wai
+    };
+    for (const Program& p : cases)
+        p.check();
+    for (const InstructionSet set : {InstructionSet::Board, kComplete}) {
+        const unsigned ones = set == kComplete ? 0xC0 : 0;
+        Machine m;
+        m.cpu.instructionSet = set;
+        Program::set(m, "CC=27 SP=7F");
+        m.cpu.irq();
+        const unsigned stacked = m.memory[0x79];
+        m.cpu.reset();
+        EXPECT_EQ(std::pair(stacked, unsigned{m.cpu.CC}), std::pair(0x27 | ones, 0x10 | ones));
+    }
+}
+
 // On the board's opcodes both sets agree but on the flags where the board's rules differ.
 TEST(CompleteSet, AgreesWithTheBoardWhereTheirRulesDo) {
     std::mt19937 random(6800);
@@ -96,7 +121,8 @@ TEST(CompleteSet, AgreesWithTheBoardWhereTheirRulesDo) {
         const OpcodeInfo& info = opcodeTable[op];
         if (!info.implemented()) continue;
         std::uint8_t differ = Mc6802::flagV | Mc6802::flagH; // the board computes neither
-        if (op == 0x3B) differ |= Mc6802::flagI;             // the board's RTI never masks
+        if (op == 0x3B) // the board's RTI never masks, nor sets bits 6 and 7 of the CC pulled
+            differ |= Mc6802::flagI | Mc6802::ccHighOnes;
         switch (info.op) {
         case Op::Lsr:
         case Op::Clr: differ |= Mc6802::flagN; [[fallthrough]];
@@ -117,8 +143,9 @@ TEST(CompleteSet, AgreesWithTheBoardWhereTheirRulesDo) {
                 board.memory[a] = static_cast<std::uint8_t>(random());
             board.setState(
                 {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
-                 static_cast<std::uint8_t>(random()), static_cast<std::uint16_t>(random() & 0x3FF),
-                 0x0200, static_cast<std::uint16_t>(random() & 0x3FF)});
+                 static_cast<std::uint8_t>(random() | Mc6802::ccHighOnes), // as the chip holds CC
+                 static_cast<std::uint16_t>(random() & 0x3FF), 0x0200,
+                 static_cast<std::uint16_t>(random() & 0x3FF)});
             board.load(0x0200, {std::uint8_t(op), std::uint8_t(random()), 0x01});
             chip.copyFrom(board.cpu);
             board.cpu.step();

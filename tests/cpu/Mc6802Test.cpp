@@ -80,9 +80,7 @@ TEST(Instructions, EveryByteExecutesAndListsAsTheChipSays) {
         EXPECT_EQ(std::tie(viaRunUntil.memory, viaRunUntil.heat), std::tie(m.memory, m.heat));
         EXPECT_EQ(registers(viaRunUntil.cpu), registers(m.cpu));
         EXPECT_EQ(m.cpu.cycleCount, is.cycles);
-        EXPECT_TRUE((board ? opcodeTable : completeOpcodeTable)[op].setsPc() ||
-                    m.cpu.PC == 0x0200 + is.length)
-            << m.cpu.PC;
+        EXPECT_TRUE(opcodeTableFor(set)[op].setsPc() || m.cpu.PC == 0x0200 + is.length) << m.cpu.PC;
         if (is.mnemonic.empty()) { // nothing changes but PC, the cycle count and the fetch's heat
             Program::expect(m, "A=11 B=22 CC=05 X=0100 PC=0201 SP=7F 201:A5,3C");
             EXPECT_EQ(std::accumulate(m.heat.begin(), m.heat.end(), 0u), 50u);
