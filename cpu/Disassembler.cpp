@@ -18,8 +18,7 @@ std::uint32_t Mc6802::disassembleBytes(InstructionSet set, std::uint16_t address
                                        const std::uint8_t* bytes, char* text) {
     constexpr std::size_t textSize = 12;
     const std::uint8_t opcode = bytes[0];
-    const OpcodeInfo& info =
-        set == InstructionSet::Complete ? completeOpcodeTable[opcode] : opcodeTable[opcode];
+    const OpcodeInfo& info = opcodeTableFor(set)[opcode];
     if (!info.listed) {
         std::snprintf(text, textSize, "? op: %02x", opcode);
         return address + 1u;

@@ -22,10 +22,6 @@ bool togglePoint(std::array<std::uint16_t, DebugStatus::maxPoints>& points, std:
     return true;
 }
 
-const OpcodeInfo& infoAt(InstructionSet set, std::uint8_t opcode) {
-    return set == InstructionSet::Complete ? completeOpcodeTable[opcode] : opcodeTable[opcode];
-}
-
 } // namespace
 
 bool Debugger::refuse(DebugStatus::Stop list, std::uint16_t address) {
@@ -54,7 +50,7 @@ bool Debugger::toggleWatch(Mc6802& cpu, std::uint16_t address) {
 }
 
 bool Debugger::stepOver(Mc6802& cpu) {
-    const OpcodeInfo& info = infoAt(cpu.instructionSet, cpu.memory[cpu.PC]);
+    const OpcodeInfo& info = opcodeTableFor(cpu.instructionSet)[cpu.memory[cpu.PC]];
     if (info.op != Op::Jsr && info.op != Op::Bsr) return false;
     goal = Goal::Return;
     goalPc = static_cast<std::uint16_t>(cpu.PC + info.length());
@@ -134,7 +130,7 @@ bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
         }
         // U: an RTS or RTI that lifts the stack above where it stood.
         if (goal == Goal::Out && cpu.SP > goalSp) {
-            const Op op = infoAt(cpu.instructionSet, opcode).op;
+            const Op op = opcodeTableFor(cpu.instructionSet)[opcode].op;
             if (op == Op::Rts || op == Op::Rti) {
                 runs = false;
                 break;

@@ -39,8 +39,7 @@ std::size_t TraceLine::format(const TraceRecord& r, char* line) {
     p = putHex(put(p, "  "), r.pc, 4);
     p = put(p, "  ");
     // The bytes the processor took as the instruction: an opcode it skips is one byte.
-    const OpcodeInfo& info = r.set == InstructionSet::Complete ? completeOpcodeTable[r.bytes[0]]
-                                                               : opcodeTable[r.bytes[0]];
+    const OpcodeInfo& info = opcodeTableFor(r.set)[r.bytes[0]];
     const int length = info.implemented() ? info.length() : 1;
     for (int i = 0; i < 3; ++i) {
         if (i > 0) *p++ = ' ';

@@ -74,9 +74,7 @@ void putHex(const char* digits, char* out, unsigned value, int count) {
 // Where the relative branch at address goes, or -1 when the instruction there is none.
 std::int32_t branchTarget(const Mc6802& cpu, std::uint16_t address) {
     const std::uint8_t opcode = cpu.memory[address];
-    const OpcodeInfo& info = cpu.instructionSet == InstructionSet::Complete
-                                 ? completeOpcodeTable[opcode]
-                                 : opcodeTable[opcode];
+    const OpcodeInfo& info = opcodeTableFor(cpu.instructionSet)[opcode];
     if (!info.listed || info.mode != AddrMode::Relative) return -1;
     const auto offset =
         static_cast<std::int8_t>(cpu.memory[static_cast<std::uint16_t>(address + 1)]);
