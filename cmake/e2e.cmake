@@ -2,15 +2,16 @@
 # the real hummbox in a private X server (Xvfb), driven by keys typed through XTEST, checked
 # by screenshots and by the audio that SDL's disk driver writes. It runs on Debian's own
 # python3, which the packages python3-xlib and python3-pil extend (tools/deps.sh installs
-# them and xvfb). Screenshots and audio land in build/e2e.
+# them, xvfb and xauth, which writes the server's cookie). Screenshots and audio land in build/e2e.
 find_program(HUMMBOX_E2E_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
 find_program(HUMMBOX_E2E_PYTHON python3 REQUIRED)
 execute_process(COMMAND ${HUMMBOX_E2E_PYTHON} -c "import Xlib.ext.xtest, PIL.Image"
     RESULT_VARIABLE missing_modules OUTPUT_QUIET ERROR_QUIET)
 find_program(HUMMBOX_XVFB Xvfb)
-if(missing_modules OR NOT HUMMBOX_XVFB)
-    message(FATAL_ERROR "The walk-through needs Xvfb and ${HUMMBOX_E2E_PYTHON} with the modules of "
-        "the Debian packages 'python3-xlib' and 'python3-pil' (tools/deps.sh installs them).")
+find_program(HUMMBOX_XAUTH xauth)
+if(missing_modules OR NOT HUMMBOX_XVFB OR NOT HUMMBOX_XAUTH)
+    message(FATAL_ERROR "The walk-through needs Xvfb, xauth and ${HUMMBOX_E2E_PYTHON} with the modules "
+        "of the Debian packages 'python3-xlib' and 'python3-pil' (tools/deps.sh installs them).")
 endif()
 add_test(NAME e2e_walkthrough
     COMMAND ${HUMMBOX_E2E_PYTHON} ${CMAKE_SOURCE_DIR}/tests/e2e/walkthrough.py
