@@ -121,6 +121,8 @@ class Desktop:
                     self.x.close()
                 except error.DisplayError:
                     pass  # it ended, or the display is another server's
+            print(f"desktop: Xvfb {self.xvfb.pid} (display '{number}') ended or is not the one "
+                  f"answering; starting another (see {self.out}/xvfb.log)", flush=True)
             self.xvfb.terminate()
             self.xvfb.wait()
         raise Failure(f"no Xvfb of our own in 5 tries (see {self.out}/xvfb.log)")
