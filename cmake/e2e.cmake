@@ -17,7 +17,7 @@ add_test(NAME e2e_walkthrough
     COMMAND ${HUMMBOX_E2E_PYTHON} ${CMAKE_SOURCE_DIR}/tests/e2e/walkthrough.py
             --hummbox $<TARGET_FILE:hummbox> --run-dir ${HUMMBOX_RUN_DIR} --out ${CMAKE_BINARY_DIR}/e2e)
 # It times real audio and key hand-over, so it runs alone, not beside the heavy tests.
-set_tests_properties(e2e_walkthrough PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE LABELS e2e)
+set_tests_properties(e2e_walkthrough PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE LABELS e2e)
 # In sanitizer builds the program draws with SDL's software renderer and no GL window
 # surface (Mesa's threads are not instrumented) and leaves leak checking to the in-process
 # tests (D-Bus and the drivers that SDL loads keep memory until exit).

@@ -367,7 +367,7 @@ def main():
     for name in ("--hummbox", "--run-dir", "--out"):
         parser.add_argument(name, required=True)
     args = parser.parse_args()
-    faulthandler.dump_traceback_later(240, exit=True)  # say where, before CTest's limit
+    faulthandler.dump_traceback_later(540, exit=True)  # say where, before CTest's limit
     shutil.rmtree(args.out, ignore_errors=True)
     os.makedirs(args.out)
     s = Desktop(args.hummbox, args.run_dir, os.path.abspath(args.out))
