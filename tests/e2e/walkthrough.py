@@ -1,7 +1,7 @@
 """hummbox as a person meets it: keys typed into its window in a private X server, checked by
 the window's pixels and SDL's disk-driver audio. Usage: walkthrough.py --hummbox H --run-dir R --out O"""
 
-import argparse, array, faulthandler, os, re, shutil, sys, time  # noqa: E401
+import argparse, array, faulthandler, os, re, shutil, sys  # noqa: E401
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "desktop"))
@@ -108,10 +108,8 @@ def walkthrough(s):
 
     s.key("v")
     s.sound_after("i", "command 01", 1.0)
-    s.key("v")
     first = Path(s.workdir, "hummbox-001.wav")
-    wait_until(lambda: (first.exists() and first.stat().st_size > 48000 * 4, first), 5, first.name)
-    time.sleep(0.3)  # V's stop lands within a frame
+    s.see("v", "recorded", shows(490, 24, f"saved {first.name}"))  # once the file is closed
     rate, channels, samples = read_recording(first)
     hz = frequency(samples[int(0.05 * RATE) + next(i for i, v in enumerate(samples) if v):][:int(0.4 * RATE)])
     length = sounding_seconds(samples)
@@ -122,8 +120,8 @@ def walkthrough(s):
 
     s.see("space", "stepped", registers())
     s.see("r", "reset", pc_is(demo_reset))
-    held_from, mark = time.monotonic(), s.count()
-    while time.monotonic() - held_from < 0.5:
+    mark = s.count()
+    while s.count() < mark + RATE // 2:  # half a second of hummbox's time
         shot = s.see(None, "reset-held", pc_is(demo_reset), timeout=1)
     silent_from(s, mark, "audio while stopped", 0.2)
     following = int(shot.text(590, 64, 4), 16)
@@ -149,9 +147,8 @@ def walkthrough(s):
     s.see("h", "help-closed-debugger", all_of(help_box(False), shows(490, 0, "tone.snd", STATUS)))
     step("H shows the key help over the debugger, keys work under it ([), H hides it")
 
-    s.key("v")
-    second = Path(s.workdir, "hummbox-002.wav")  # claimed when the main loop takes V
-    wait_until(lambda: (second.exists(), second), 5, second.name)
+    second = Path(s.workdir, "hummbox-002.wav")
+    s.see("v", "recording", shows(490, 24, f"REC {second.name}"))
     s.wait_count(s.count() + RATE, "record: a second of the tone")
     os.remove(added)
     s.see("l", "back", selection_screen(ROMS))
@@ -180,8 +177,8 @@ def walkthrough(s):
     move_to(s, shot, "tone.snd")
     s.see("Return", "noaudio-debugger", debugger_screen(tone, tone_reset))
     s.see("p", "noaudio-running", registers(lambda found: found["PC"] != f"{tone_reset:04X}"))
-    took = s.quit_with(lambda: s.key("Escape"), "Escape without an audio device")
-    step(f"no audio device: a warning, keys and the processor work, Escape ends in {took:.2f} s")
+    s.quit_with(lambda: s.key("Escape"), "Escape without an audio device")
+    step("no audio device: a warning, keys and the processor work, Escape ends it")
 
 
 def read_recording(path):
@@ -239,7 +236,7 @@ def scaling(binary, run_dir, out):
                    1, size=(370, 378))  # the list at half size: 64 pixels wide, at the top
         s.window.configure(width=60, height=40)
         s.key("h")
-        time.sleep(0.3)
+        s.wait_count(s.count() + int(0.3 * RATE), "0.3 s of audio at 60 x 40")
         s.window.configure(width=740, height=756)
         see_scaled(s, "back-to-1x", all_of(help_box(), selection_screen(ROMS, 0)), 1)
         s.see("h", "no-help", selection_screen(ROMS, 0))
@@ -370,7 +367,7 @@ def main():
     for name in ("--hummbox", "--run-dir", "--out"):
         parser.add_argument(name, required=True)
     args = parser.parse_args()
-    faulthandler.dump_traceback_later(240, exit=True)  # say where, before CTest's limit
+    faulthandler.dump_traceback_later(540, exit=True)  # say where, before CTest's limit
     shutil.rmtree(args.out, ignore_errors=True)
     os.makedirs(args.out)
     s = Desktop(args.hummbox, args.run_dir, os.path.abspath(args.out))

@@ -1,6 +1,6 @@
 """hummbox under Xvfb: keys via XTEST, the window read back by glyph, SDL's disk audio (f32 mono)."""
 
-import array, os, shutil, subprocess, tempfile, time  # noqa: E401
+import array, os, secrets, shutil, socket, struct, subprocess, tempfile, time  # noqa: E401
 
 from PIL import Image
 from Xlib import X, XK, display, error
@@ -90,22 +90,56 @@ class Desktop:
         for g in range(img.width // 8 * (img.height // 8)):
             mask = tuple(px[g % 32 * 8 + i, g // 32 * 8 + j] > 127 for j in range(8) for i in range(8))
             self.glyphs.setdefault(mask, chr(g + ord("!"))) if any(mask) else None
-        self.workdir = tempfile.mkdtemp(prefix="hummbox-desktop-")
+        self.home = tempfile.mkdtemp(prefix="hummbox-desktop-")  # private: it holds the cookie
+        self.workdir, self.authority = f"{self.home}/work", f"{self.home}/Xauthority"
+        os.mkdir(self.workdir)
         for name in ("font.bmp",) + tuple(roms):
             shutil.copy(os.path.join(run_dir, name), self.workdir)
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", "1", "-screen", "0", f"{screen}x24", "-nolisten", "tcp"],
-            stdout=subprocess.PIPE, stderr=open(os.path.join(out, "xvfb.log"), "wb"))
-        self.display_name = ":" + self.xvfb.stdout.readline().strip().decode()
-        expect(self.display_name != ":", f"Xvfb did not start (see {out}/xvfb.log)")
-        self.x = display.Display(self.display_name)
+        self.serve(screen)
+
+    def serve(self, screen):
+        """Starts an Xvfb that admits only clients holding a fresh cookie, and connects to it.
+        A server can report a display and then quit (two starting at once can pick the same),
+        so a connection counts only if the server process on its other end is ours."""
+        cookie = secrets.token_hex(16)
+        open(self.authority, "wb").close()
+        self.xauth(":0", cookie)  # Xvfb takes the cookie of any entry, read at start-up
+        os.environ["XAUTHORITY"] = self.authority  # where python-xlib looks for it
+        for _ in range(5):
+            with open(f"{self.out}/xvfb.log", "ab") as log:
+                self.xvfb = subprocess.Popen(
+                    ["Xvfb", "-displayfd", "1", "-auth", self.authority, "-screen", "0",
+                     f"{screen}x24", "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=log)
+            if number := self.xvfb.stdout.readline().strip().decode():
+                self.display_name = f":{number}"
+                self.xauth(self.display_name, cookie)
+                try:
+                    self.x = display.Display(self.display_name)
+                    peer = self.x.display.socket.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12)
+                    if struct.unpack("3i", peer)[0] == self.xvfb.pid and self.xvfb.poll() is None:
+                        return
+                    self.x.close()
+                except error.DisplayError:
+                    pass  # it ended, or the display is another server's
+            print(f"desktop: Xvfb {self.xvfb.pid} (display '{number}') ended or is not the one "
+                  f"answering; starting another (see {self.out}/xvfb.log)", flush=True)
+            self.xvfb.terminate()
+            self.xvfb.wait()
+        raise Failure(f"no Xvfb of our own in 5 tries (see {self.out}/xvfb.log)")
+
+    def xauth(self, name, cookie):
+        subprocess.run(["xauth", "-q", "-f", self.authority, "add", name, ".", cookie], check=True)
+
+    def serving(self):
+        expect(self.xvfb.poll() is None, f"Xvfb ended with status {self.xvfb.returncode} "
+                                         f"(see {self.out}/xvfb.log)")
 
     def launch(self, name, show=True, args=(), **env):
         """Starts hummbox with args, its output in out/name.log, its audio in out/name-audio.raw."""
         self.audio, self.log = f"{self.out}/{name}-audio.raw", f"{self.out}/{name}.log"
-        keep = {k: v for k, v in os.environ.items() if k not in (
-            "DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
-        shown = {"DISPLAY": self.display_name} if show else {}
+        keep = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY",
+                "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
+        shown = {"DISPLAY": self.display_name, "XAUTHORITY": self.authority} if show else {}
         # No SDL signal handlers: a SIGTERM from outside ends hummbox with -15, not a quit's 0.
         env = keep | shown | {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio,
                               "SDL_NO_SIGNAL_HANDLERS": "1"} | self.env | env
@@ -122,15 +156,19 @@ class Desktop:
         self.x.sync()
 
     def find_window(self):
+        """The mapped window whose _NET_WM_PID (SDL sets it) is hummbox's."""
         expect(self.proc.poll() is None, f"hummbox ended with status {self.proc.returncode}")
+        self.serving()
+        pid = self.x.intern_atom("_NET_WM_PID")
         for w in self.x.screen().root.query_tree().children:
             try:
-                if w.get_attributes().map_state == X.IsViewable and \
-                        (w.get_wm_name() or "").startswith("hummbox"):
+                owner = w.get_full_property(pid, X.AnyPropertyType)
+                if owner and list(owner.value) == [self.proc.pid] and \
+                        w.get_attributes().map_state == X.IsViewable:
                     return True, w
             except error.XError:
                 pass  # gone meanwhile
-        return False, "no mapped window named hummbox"
+        return False, f"no mapped window of process {self.proc.pid}"
 
     def output(self):
         return open(self.log, errors="replace").read()
@@ -139,6 +177,7 @@ class Desktop:
         """A press and release of the key with this X keysym name (if any), as if typed."""
         if name is None:
             return
+        self.serving()
         expect(code := self.x.keysym_to_keycode(XK.string_to_keysym(name)), f"no key {name}")
         for kind in (X.KeyPress, X.KeyRelease):
             xtest.fake_input(self.x, kind, code)
@@ -156,6 +195,7 @@ class Desktop:
         self.key(key)
 
         def probe():
+            self.serving()
             try:
                 reply = self.window.get_image(0, 0, *SIZE, X.ZPixmap, 0xFFFFFFFF)
             except error.XError:  # gone, or replaced
@@ -193,16 +233,18 @@ class Desktop:
         return self.samples(first, first + int(seconds * RATE))
 
     def quit_with(self, action, what, status=0, limit=2.0):
-        """action must end hummbox with status within limit seconds; returns the time."""
-        started = time.monotonic()
+        """action must end hummbox with status within limit seconds of its own time, counted in
+        the audio it writes meanwhile (a busy machine stretches the clock's seconds, not these);
+        returns them, or None without audio. The clock bounds only a hang."""
+        mark = self.count()
         action()
         try:
-            code = self.proc.wait(limit + 1)
+            code = self.proc.wait(15)
         except subprocess.TimeoutExpired:
             code = "none (still running)"
-        took = time.monotonic() - started
-        expect(code == status and took <= limit, f"{what}: status {code} after {took:.2f} s, "
-                                                  f"not {status} within {limit} s")
+        took = (self.count() - mark) / RATE if os.path.exists(self.audio) else None
+        expect(code == status and (took or 0) <= limit, f"{what}: status {code} after {took} s "
+                                                        f"of audio, not {status} within {limit} s")
         return took
 
     def close(self):
@@ -212,4 +254,5 @@ class Desktop:
             self.proc.kill()
         self.x.close()
         self.xvfb.terminate()
-        shutil.rmtree(self.workdir, ignore_errors=True)
+        self.xvfb.wait()
+        shutil.rmtree(self.home, ignore_errors=True)
