@@ -78,3 +78,13 @@ foreach(rule ${HUMMBOX_ROOM_RULES})
         endforeach()
     endforeach()
 endforeach()
+
+# The audio room opens and writes no files: what the running machine writes goes through a
+# tap to capture/.
+file(GLOB audio_files ${CMAKE_CURRENT_SOURCE_DIR}/audio/*.h ${CMAKE_CURRENT_SOURCE_DIR}/audio/*.cpp)
+foreach(source ${audio_files})
+    file(STRINGS ${source} opens REGEX "fopen|fstream|<fcntl.h>|SDL_RWFromFile|sf_open")
+    if(opens)
+        message(FATAL_ERROR "${source}: the audio room opens no files (${opens})")
+    endif()
+endforeach()
