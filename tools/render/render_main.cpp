@@ -153,11 +153,7 @@ Options parse(int argc, char** argv) {
                 parseInteger(arg, "--speed", AudioEngine::minSpeed, AudioEngine::maxSpeed));
             break;
         case 'u':
-            if (arg == instructionSetName(InstructionSet::Board))
-                o.cpu = InstructionSet::Board;
-            else if (arg == instructionSetName(InstructionSet::Complete))
-                o.cpu = InstructionSet::Complete;
-            else
+            if (!parseInstructionSet(arg, o.cpu))
                 badArgument("--cpu must be board or complete, not '" + arg + "'");
             break;
         case 'f': o.fromCommand = true; break;
