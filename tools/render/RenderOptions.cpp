@@ -79,6 +79,12 @@ double parseSeconds(const std::string& text, const char* what, std::string& erro
     return value;
 }
 
+// A word such as 1-3, 7 or 0x10-0x1f: what --all's range looks like.
+bool looksLikeRange(const std::string& word) {
+    return !word.empty() && word[0] >= '0' && word[0] <= '9' &&
+           word.find_first_not_of("0123456789abcdefABCDEFxX-") == std::string::npos;
+}
+
 } // namespace
 
 RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
@@ -98,7 +104,8 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
     RenderCommandLine result;
     RenderOptions& o = result.options;
     std::string error;
-    optind = 0; // a fresh scan, whatever an earlier parse left behind
+    std::string rangeAfterAll; // the word after a bare --all, when it looks like its range
+    optind = 0;                // a fresh scan, whatever an earlier parse left behind
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, ":c:i:s:x:u:fo:a::t:pqh", longOptions, nullptr)) != -1) {
@@ -135,6 +142,8 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
             break;
         case 'a':
             o.all = true;
+            if (optarg == nullptr && optind < argc && looksLikeRange(argv[optind]))
+                rangeAfterAll = argv[optind];
             if (!arg.empty()) {
                 const std::size_t dash = arg.find('-');
                 o.first = static_cast<int>(
@@ -160,6 +169,9 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
         if (!error.empty()) return fail(error);
     }
     if (optind == argc) return fail("no ROM image given");
+    if (argc - optind > 1 && !rangeAfterAll.empty())
+        return fail("--all's range is written --all=FIRST-LAST, not as a word of its own ('" +
+                    rangeAfterAll + "')");
     if (argc - optind > 1)
         return fail(std::string("one ROM image only, but also got '") + argv[optind + 1] + "'");
     o.image = argv[optind];
