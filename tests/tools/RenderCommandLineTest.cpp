@@ -38,7 +38,7 @@ struct Render : ::testing::Test {
         ScratchDir::write("tune.snd", readRomImage("demo"));
     }
     static std::pair<int, std::string> run(const std::string& args) {
-        const std::string command = HUMMBOX_RENDER_EXE " " + args + " 2>err.txt";
+        const std::string command = "timeout 20 " HUMMBOX_RENDER_EXE " " + args + " 2>err.txt";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("err.txt")};
     }
@@ -76,7 +76,8 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
         {"x.snd --all=9-3", 2, "--all range 9-3 ends before"}, {"x.snd -a3-0x1G", 2, "--all's"},
         {"x.snd --all -c 3", 2, "exclude each other"}, {"x.snd -a -t t", 2, "--all makes many"},
         {"x.snd -a -i 1", 2, "--irq-at does not apply"}, {"x.snd -f", 2, "--from-command needs --"},
-        {"--all 1-3 x.snd", 2, "--all's range is written --all=FIRST-LAST, not as a word of its own"},
+        {"--all 1-3 x.snd", 2, "--all's range is written --all=FIRST-LAST, not as a word of"},
+        {"pipe.wav", 1, "cannot read pipe.wav: not a regular"}, {"/dev/zero", 1, "not a regular"},
         {"missing.snd -o k.wav", 1, "cannot read missing.snd"}, {". -o k.wav", 1, "cannot read ."},
         {"short.snd", 1, "holds 100 bytes; a ROM image is a file of 2048 bytes or more"},
         {"tune.snd -s 0.1 -o no/such.wav", 1, "cannot write no/such.wav"},
