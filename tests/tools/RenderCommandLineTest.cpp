@@ -37,8 +37,10 @@ struct Render : ::testing::Test {
         umask(022);
         ScratchDir::write("tune.snd", readRomImage("demo"));
     }
-    static std::pair<int, std::string> run(const std::string& args) {
-        const std::string command = "timeout 20 " HUMMBOX_RENDER_EXE " " + args + " 2>err.txt";
+    // Runs hummbox-render after the shell commands in limits: its exit status and its stderr.
+    static std::pair<int, std::string> run(const std::string& args, const char* limits = "") {
+        const std::string command =
+            limits + ("timeout 20 " HUMMBOX_RENDER_EXE " " + args) + " 2>err.txt";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("err.txt")};
     }
@@ -54,7 +56,7 @@ struct Render : ::testing::Test {
 } // namespace
 
 // Every error: one line on stderr, no file changed, status 2 for the words (read in-process)
-// and 1 for the run.
+// and 1 for the run (under a file-size limit of 1 MiB).
 TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
     ScratchDir::write("keep.wav", {'o', 'l', 'd'});
     ScratchDir::write("short.snd", std::vector<unsigned char>(100, 1));
@@ -78,6 +80,7 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
         {"x.snd -a -i 1", 2, "--irq-at does not apply"}, {"x.snd -f", 2, "--from-command needs --"},
         {"--all 1-3 x.snd", 2, "--all's range is written --all=FIRST-LAST, not as a word of"},
         {"pipe.wav", 1, "cannot read pipe.wav: not a regular"}, {"/dev/zero", 1, "not a regular"},
+        {"tune.snd -s 10 -o big.wav", 1, "File too large"}, {"tune.snd -s 1 -t t", 1, "too large"},
         {"missing.snd -o k.wav", 1, "cannot read missing.snd"}, {". -o k.wav", 1, "cannot read ."},
         {"short.snd", 1, "holds 100 bytes; a ROM image is a file of 2048 bytes or more"},
         {"tune.snd -s 0.1 -o no/such.wav", 1, "cannot write no/such.wav"},
@@ -85,13 +88,13 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
         {"tune.snd -a1 -o keep.wav/dir", 1, "cannot create directory keep.wav/dir"},
         {"tune.snd -o link.wav", 1, "ROM image"}, {"./tune.snd -o hard.wav", 1, "ROM image"},
         {"tune.snd -t link.wav", 1, "ROM image"}, {"tune.snd -o k -t k", 1, "it is the WAV output"},
-        {"tune.snd -t pipe.wav", 1, "not a regular"}, {"tune.snd -s 0.1 -o no/a -t t", 1, "no/a"}};
+        {"tune.snd -t pipe.wav", 1, "not a regular"}, {"tune.snd -s 0.02 -o no/a -t t", 1, "no/a"}};
     const auto before = files(); // clang-format on
     for (const auto& [args, want, says] : cases) {
         SCOPED_TRACE(args);
         const RenderCommandLine parsed = parse(args);
         const auto [status, err] =
-            want == 2 ? std::pair(parsed.exitStatus, parsed.message) : run(args);
+            want == 2 ? std::pair(parsed.exitStatus, parsed.message) : run(args, "ulimit -f 2048;");
         EXPECT_EQ(status, want);
         EXPECT_EQ(err.rfind("hummbox-render: ", 0), 0u) << err;
         EXPECT_NE(err.find(says), std::string::npos) << err;

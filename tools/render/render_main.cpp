@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -113,6 +114,9 @@ int renderAll(const RenderOptions& o, OfflineRenderer& renderer) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG, which is reported, instead
+    // of the signal ending the run without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     const RenderCommandLine commandLine = RenderCommandLine::parse(argc, argv);
     if (commandLine.exitStatus != RenderCommandLine::run) {
         std::fputs(commandLine.message.c_str(), commandLine.exitStatus == 0 ? stdout : stderr);
