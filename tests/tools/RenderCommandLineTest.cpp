@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstring>
 #include <map>
 
@@ -164,6 +165,28 @@ TEST_F(Render, OutputFollowsLinksAndKeepsPermissions) {
     std::memcpy(format, wav.data() + 20, sizeof format);
     EXPECT_EQ(std::tuple(format[0], format[1], format[3]), std::tuple(0x10003u, 48000u, 0x200004u));
     EXPECT_EQ(wav.size(), wav.find("data") + 8 + 4800 * 4);
+}
+
+// A signal takes the temporary files with it, then ends the run as it would have.
+TEST_F(Render, ASignalLeavesNoTemporaryFile) {
+    const auto entries = [] { return std::distance(std::filesystem::directory_iterator("."), {}); };
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        const pid_t pid = fork();
+        if (pid == 0) { // the signal's default action, whatever the test's own is
+            std::signal(signal, SIG_DFL);
+            execl(HUMMBOX_RENDER_EXE, "hummbox-render", "-s", "3600", "-t", "t", "tune.snd",
+                  nullptr);
+            _exit(127);
+        }
+        for (int wait = 0; wait < 2000 && entries() == 1; ++wait)
+            usleep(5000); // until the trace's temporary file is there beside the image
+        EXPECT_EQ(entries(), 2);
+        int status = 0;
+        kill(pid, signal), waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(entries(), 1);
+    }
 }
 
 // --trace writes the lines that T writes in the program for the same run from the reset.

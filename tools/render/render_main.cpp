@@ -8,6 +8,7 @@
 #include "rom/RomImage.h"
 #include "tools/render/RenderOptions.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -28,6 +29,27 @@ ReplacingFile* unfinished = nullptr; // an output to discard when the run fails
     if (unfinished != nullptr) unfinished->discard(); // exit unwinds nothing
     std::fprintf(stderr, "hummbox-render: %s\n", message.c_str());
     std::exit(1);
+}
+
+// SIGINT, SIGTERM and SIGHUP remove the temporary files, then end the run as they would
+// have: the handler is reset to the default before it runs, and the raised signal waits
+// for it to return.
+void endBySignal(int signal) {
+    ReplacingFile::removeTemporaries();
+    raise(signal);
+}
+
+void removeTemporariesOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = endBySignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        // One ignored stays so: a run started with nohup, or in the background by a shell.
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
 }
 
 RomImage readImage(const std::string& path) {
@@ -117,6 +139,7 @@ int main(int argc, char** argv) {
     // Past a file-size limit (ulimit -f) a write fails with EFBIG, which is reported, instead
     // of the signal ending the run without a word.
     std::signal(SIGXFSZ, SIG_IGN);
+    removeTemporariesOnSignals();
     const RenderCommandLine commandLine = RenderCommandLine::parse(argc, argv);
     if (commandLine.exitStatus != RenderCommandLine::run) {
         std::fputs(commandLine.message.c_str(), commandLine.exitStatus == 0 ? stdout : stderr);
