@@ -78,11 +78,7 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
                 } else {
                     set = arg.substr(6);
                 }
-                if (set == "board")
-                    result.options.cpu = InstructionSet::Board;
-                else if (set == "complete")
-                    result.options.cpu = InstructionSet::Complete;
-                else
+                if (!parseInstructionSet(set, result.options.cpu))
                     return fail(std::string(argv[i]) + ": --cpu takes board or complete");
             } else {
                 return fail(std::string(arg) + ": unknown option (try --help)");

@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 namespace fs = std::filesystem;
 
@@ -29,7 +32,39 @@ fs::path followLinks(fs::path path, std::error_code& ec) {
     return path;
 }
 
+// The temporary files open now, for removeTemporaries: a path is written into a free slot
+// before the slot is marked, so a signal handler only ever reads whole paths.
+struct Temporary {
+    std::atomic<int> state{0}; // free, claimed, holding a path
+    char path[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free); // so a signal handler may read it
+Temporary temporaries[8];
+constexpr int claimed = 1, held = 2;
+
+int remember(const std::string& path) {
+    for (int i = 0; i < int(std::size(temporaries)) && path.size() < PATH_MAX; ++i) {
+        int empty = 0;
+        if (temporaries[i].state.compare_exchange_strong(empty, claimed)) {
+            std::memcpy(temporaries[i].path, path.c_str(), path.size() + 1);
+            temporaries[i].state.store(held);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void forget(int& slot) {
+    if (slot >= 0) temporaries[slot].state.store(0);
+    slot = -1;
+}
+
 } // namespace
+
+void ReplacingFile::removeTemporaries() {
+    for (Temporary& temporary : temporaries)
+        if (temporary.state.load() == held) unlink(temporary.path);
+}
 
 ReplacingFile::~ReplacingFile() {
     discard();
@@ -40,6 +75,7 @@ void ReplacingFile::discard() {
     close(descriptor);
     descriptor = -1;
     std::remove(temp.c_str());
+    forget(slot);
 }
 
 bool ReplacingFile::open(const std::string& path, std::string& error) {
@@ -63,13 +99,23 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
         umask(mask);
         mode = 0666 & ~mask;
     }
-    temp = target + ".partXXXXXX";
-    descriptor = mkstemp(temp.data());
-    if (descriptor < 0) {
-        error = failed + std::strerror(errno);
-        return false;
+    // A fresh name, as mkstemp would make, but known to removeTemporaries before the file
+    // exists: a signal never finds a temporary file it cannot remove.
+    std::random_device random;
+    for (int attempt = 1;; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".part%08x", random());
+        temp = target + suffix;
+        slot = remember(temp);
+        descriptor = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        if (descriptor >= 0) return true;
+        const int why = errno;
+        forget(slot);
+        if (why != EEXIST || attempt == 100) {
+            error = failed + std::strerror(why);
+            return false;
+        }
     }
-    return true;
 }
 
 bool ReplacingFile::commit(std::string& error) {
@@ -81,6 +127,7 @@ bool ReplacingFile::commit(std::string& error) {
         discard();
         return false;
     }
+    forget(slot); // renamed: nothing is left to remove
     close(descriptor);
     descriptor = -1;
     // And the rename itself.

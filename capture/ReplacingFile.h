@@ -25,6 +25,10 @@ class ReplacingFile {
     bool commit(std::string& error);
     // Removes the temporary file now: the target stays as it was.
     void discard();
+    // Removes the temporary file of every ReplacingFile open at this moment, as a signal
+    // handler must before the process ends: it only unlinks, so it is async-signal-safe.
+    // (Eight at once are known; a ninth would be left.)
+    static void removeTemporaries();
 
   private:
     std::string requested;
@@ -32,4 +36,5 @@ class ReplacingFile {
     std::string temp;
     int descriptor = -1;
     mode_t mode = 0;
+    int slot = -1; // where removeTemporaries finds temp
 };

@@ -8,7 +8,8 @@ include(GoogleTest)
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
 add_executable(hummbox_tests ${TEST_SOURCES})
 target_include_directories(hummbox_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(hummbox_tests PRIVATE hummbox_app GTest::gtest GTest::gtest_main)
+target_link_libraries(hummbox_tests PRIVATE hummbox_app hummbox_render_options GTest::gtest
+    GTest::gtest_main)
 target_compile_definitions(hummbox_tests PRIVATE
     "HUMMBOX_FONT_BMP=\"${HUMMBOX_FONT_BMP}\""
     "HUMMBOX_ROM_DIR=\"${HUMMBOX_RUN_DIR}\"" "HUMMBOX_ROM_LISTING_DIR=\"${HUMMBOX_RUN_DIR}\""

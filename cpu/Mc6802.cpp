@@ -11,6 +11,16 @@ const char* instructionSetName(InstructionSet set) {
     return set == InstructionSet::Complete ? "complete" : "board";
 }
 
+bool parseInstructionSet(std::string_view name, InstructionSet& set) {
+    for (const InstructionSet each : {InstructionSet::Board, InstructionSet::Complete}) {
+        if (name == instructionSetName(each)) {
+            set = each;
+            return true;
+        }
+    }
+    return false;
+}
+
 void Mc6802::reset() {
     std::memset(memory, 0, resetClearLast + 1u);
     waiting = false;

@@ -5,199 +5,51 @@
 #include "capture/ReplacingFile.h"
 #include "capture/TraceWriter.h"
 #include "capture/WavFile.h"
-#include "cpu/Mc6802.h"
 #include "rom/RomImage.h"
+#include "tools/render/RenderOptions.h"
 
-#include <getopt.h>
+#include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <charconv>
 #include <chrono>
-#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr const char* usage =
-    "usage: hummbox-render [options] IMAGE.snd\n"
-    "Runs a sound ROM image through the hummbox sound board, as fast as the machine allows,\n"
-    "and writes the DAC output as a 48 kHz mono WAV file.\n"
-    "\n"
-    "  -c, --command N        store N (0-255, decimal or 0x..) at 0x0402 (PIA port B) and raise\n"
-    "                         the interrupt, as typing the byte and pressing I would\n"
-    "  -i, --irq-at T[,T...]  raise the interrupt at these times, in seconds after reset\n"
-    "                         (default with --command: 0). A request is served at the first\n"
-    "                         1,024-sample buffer boundary at which the program has interrupts\n"
-    "                         unmasked, so one made during the start-up chime waits for its end\n"
-    "  -s, --seconds S        length of the recording (default 5; with --all the limit per\n"
-    "                         command, default 10)\n"
-    "  -x, --speed N          processor cycles per sample, 1-100 (default 19)\n"
-    "  -u, --cpu SET          the instruction set: board (the board's 119 opcodes, default) or\n"
-    "                         complete (all 197 MC6800 opcodes with the chip's flag rules)\n"
-    "  -f, --from-command     start the recording at the first interrupt instead of at reset\n"
-    "  -o, --output PATH      the WAV file (default: the image's name with .wav); with --all the\n"
-    "                         directory for the files, made if missing (default: the current one)\n"
-    "  -a, --all[=FIRST-LAST] render every command 0-255 (or the range) into IMAGE-NNN.wav,\n"
-    "                         each from its interrupt until one second without a DAC change or\n"
-    "                         the --seconds limit; commands that change nothing are skipped\n"
-    "  -t, --trace FILE       also write every instruction run, from the reset on, one line\n"
-    "                         each as hummbox's T key does (not with --all)\n"
-    "  -p, --pcm16            16-bit PCM samples instead of 32-bit float\n"
-    "  -q, --quiet            no progress bar and no summary\n"
-    "  -h, --help             this text\n"
-    "\n"
-    "Numbers are decimal, or hexadecimal after 0x; never octal: 010 is ten.\n";
-
-struct Options {
-    std::string image;
-    std::optional<int> command;
-    std::vector<double> irqAt;
-    std::optional<double> seconds;
-    int speed = AudioEngine::defaultSpeed;
-    InstructionSet cpu = InstructionSet::Board;
-    bool fromCommand = false;
-    std::string output;
-    std::string trace;
-    bool all = false;
-    int first = 0;
-    int last = 255;
-    WavFormat format = WavFormat::Float32;
-    bool quiet = false;
-};
-
 ReplacingFile* unfinished = nullptr; // an output to discard when the run fails
 
-[[noreturn]] void fail(const std::string& message, int status = 1) {
+[[noreturn]] void fail(const std::string& message) {
     if (unfinished != nullptr) unfinished->discard(); // exit unwinds nothing
     std::fprintf(stderr, "hummbox-render: %s\n", message.c_str());
-    std::exit(status);
+    std::exit(1);
 }
 
-[[noreturn]] void badArgument(const std::string& message) {
-    fail(message + " (see --help)", 2);
+// SIGINT, SIGTERM and SIGHUP remove the temporary files, then end the run as they would
+// have: the handler is reset to the default before it runs, and the raised signal waits
+// for it to return.
+void endBySignal(int signal) {
+    ReplacingFile::removeTemporaries();
+    raise(signal);
 }
 
-// Decimal, or hexadecimal after "0x": a leading zero does not make a number octal.
-long parseInteger(const std::string& text, const char* what, long low, long high) {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const char* const first = text.data() + (hex ? 2 : 0);
-    const char* const last = text.data() + text.size();
-    unsigned long value = 0;
-    const auto [end, failed] = std::from_chars(first, last, value, hex ? 16 : 10);
-    if (first == last || end != last || failed != std::errc{} ||
-        value < static_cast<unsigned long>(low) || value > static_cast<unsigned long>(high))
-        badArgument(std::string(what) + " must be a whole number from " + std::to_string(low) +
-                    " to " + std::to_string(high) + ", not '" + text + "'");
-    return static_cast<long>(value);
-}
-
-double parseSeconds(const std::string& text, const char* what) {
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < 0 ||
-        value > 3600)
-        badArgument(std::string(what) + " must be a time in seconds from 0 to 3600, not '" + text +
-                    "'");
-    return value;
-}
-
-Options parse(int argc, char** argv) {
-    static const option longOptions[] = {{"command", required_argument, nullptr, 'c'},
-                                         {"irq-at", required_argument, nullptr, 'i'},
-                                         {"seconds", required_argument, nullptr, 's'},
-                                         {"speed", required_argument, nullptr, 'x'},
-                                         {"cpu", required_argument, nullptr, 'u'},
-                                         {"from-command", no_argument, nullptr, 'f'},
-                                         {"output", required_argument, nullptr, 'o'},
-                                         {"all", optional_argument, nullptr, 'a'},
-                                         {"trace", required_argument, nullptr, 't'},
-                                         {"pcm16", no_argument, nullptr, 'p'},
-                                         {"quiet", no_argument, nullptr, 'q'},
-                                         {"help", no_argument, nullptr, 'h'},
-                                         {nullptr, 0, nullptr, 0}};
-    Options o;
-    opterr = 0;
-    int c;
-    while ((c = getopt_long(argc, argv, ":c:i:s:x:u:fo:a::t:pqh", longOptions, nullptr)) != -1) {
-        const std::string arg = optarg ? optarg : "";
-        switch (c) {
-        case 'c': o.command = static_cast<int>(parseInteger(arg, "--command", 0, 255)); break;
-        case 'i': {
-            std::stringstream list(arg);
-            std::string item;
-            while (std::getline(list, item, ','))
-                o.irqAt.push_back(parseSeconds(item, "--irq-at"));
-            if (o.irqAt.empty()) badArgument("--irq-at needs at least one time");
-            break;
-        }
-        case 's':
-            o.seconds = parseSeconds(arg, "--seconds");
-            if (*o.seconds * AudioEngine::sampleRate < 1)
-                badArgument("--seconds must be at least one sample (1/48000 s), not '" + arg + "'");
-            break;
-        case 'x':
-            o.speed = static_cast<int>(
-                parseInteger(arg, "--speed", AudioEngine::minSpeed, AudioEngine::maxSpeed));
-            break;
-        case 'u':
-            if (arg == instructionSetName(InstructionSet::Board))
-                o.cpu = InstructionSet::Board;
-            else if (arg == instructionSetName(InstructionSet::Complete))
-                o.cpu = InstructionSet::Complete;
-            else
-                badArgument("--cpu must be board or complete, not '" + arg + "'");
-            break;
-        case 'f': o.fromCommand = true; break;
-        case 'o':
-            if (arg.empty()) badArgument("--output needs a path");
-            o.output = arg;
-            break;
-        case 'a':
-            o.all = true;
-            if (!arg.empty()) {
-                const std::size_t dash = arg.find('-');
-                o.first = static_cast<int>(
-                    parseInteger(arg.substr(0, dash), "--all's first command", 0, 255));
-                o.last = dash == std::string::npos
-                             ? o.first
-                             : static_cast<int>(parseInteger(arg.substr(dash + 1),
-                                                             "--all's last command", 0, 255));
-                if (o.last < o.first) badArgument("--all range " + arg + " ends before it starts");
-            }
-            break;
-        case 't':
-            if (arg.empty()) badArgument("--trace needs a path");
-            o.trace = arg;
-            break;
-        case 'p': o.format = WavFormat::Pcm16; break;
-        case 'q': o.quiet = true; break;
-        case 'h': std::fputs(usage, stdout); std::exit(0);
-        case ':': badArgument(std::string("option ") + argv[optind - 1] + " needs a value");
-        default: badArgument(std::string("unknown option ") + argv[optind - 1]);
-        }
+void removeTemporariesOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = endBySignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        // One ignored stays so: a run started with nohup, or in the background by a shell.
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
     }
-    if (optind == argc) badArgument("no ROM image given");
-    if (argc - optind > 1)
-        badArgument(std::string("one ROM image only, but also got '") + argv[optind + 1] + "'");
-    o.image = argv[optind];
-    if (o.all && o.command) badArgument("--all and --command exclude each other");
-    if (o.all && !o.trace.empty()) badArgument("--trace follows one run; --all makes many");
-    if (o.all && !o.irqAt.empty())
-        badArgument("--all raises one interrupt per command; --irq-at does not apply");
-    return o;
 }
 
 RomImage readImage(const std::string& path) {
@@ -234,7 +86,7 @@ void progress(int done, int total) {
     std::fflush(stderr);
 }
 
-int renderAll(const Options& o, OfflineRenderer& renderer) {
+int renderAll(const RenderOptions& o, OfflineRenderer& renderer) {
     const std::string dir = o.output.empty() ? "." : o.output;
     std::error_code failed;
     std::filesystem::create_directories(dir, failed);
@@ -284,7 +136,16 @@ int renderAll(const Options& o, OfflineRenderer& renderer) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const Options o = parse(argc, argv);
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG, which is reported, instead
+    // of the signal ending the run without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
+    removeTemporariesOnSignals();
+    const RenderCommandLine commandLine = RenderCommandLine::parse(argc, argv);
+    if (commandLine.exitStatus != RenderCommandLine::run) {
+        std::fputs(commandLine.message.c_str(), commandLine.exitStatus == 0 ? stdout : stderr);
+        return commandLine.exitStatus;
+    }
+    const RenderOptions& o = commandLine.options;
     const RomImage image = readImage(o.image);
     auto renderer = std::make_unique<OfflineRenderer>();
     renderer->board.cpu.instructionSet = o.cpu; // the reset of the load keeps it
@@ -298,8 +159,6 @@ int main(int argc, char** argv) {
     job.interruptTimes = o.irqAt;
     if (o.command && job.interruptTimes.empty()) job.interruptTimes = {0.0};
     job.fromFirstInterrupt = o.fromCommand;
-    if (o.fromCommand && job.interruptTimes.empty())
-        badArgument("--from-command needs --command or --irq-at");
 
     const std::string output = o.output.empty() ? stem(o.image) + ".wav" : o.output;
     if (sameFile(output, o.image)) fail("cannot write " + output + ": it is the ROM image");
