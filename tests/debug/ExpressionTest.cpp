@@ -42,10 +42,10 @@ const BinaryOp binaryOps[] = {
 };
 constexpr int operandLevel = 11;
 
-std::string cat(std::initializer_list<std::string_view> parts) {
+std::string cat(std::initializer_list<std::string_view> pieces) {
     std::string text;
-    for (std::string_view part : parts)
-        text.append(part);
+    for (std::string_view piece : pieces)
+        text.append(piece);
     return text;
 }
 
