@@ -21,6 +21,7 @@ if(HUMMBOX_FUZZ)
         # the font the screen's, the processor runs under the audio clock, a ROM loads
         # through the App.
         set(room_of_disassembler cpu)
+        set(room_of_expression debug)
         set(room_of_font ui)
         set(room_of_processor audio)
         set(room_of_rom app)
