@@ -2,6 +2,7 @@
 // the part done while the audio thread is held off (the snapshot and the heat pass).
 
 #include "cpu/Board.h"
+#include "cpu/Hex.h"
 #include "cpu/Mc6802.h"
 #include "ui/CpuSnapshot.h"
 #include "ui/DebuggerScreen.h"
@@ -36,7 +37,7 @@ void BM_DrawFrame(benchmark::State& state) {
         return;
     }
     DebuggerScreen screen;
-    screen.hexDigits = "0123456789ABCDEF";
+    screen.hexDigits = hexDigits;
     if (!screen.init()) {
         state.SkipWithError("no window");
         SDL_Quit();
