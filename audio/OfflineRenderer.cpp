@@ -31,6 +31,7 @@ const std::array<float, OfflineRenderer::frames>& OfflineRenderer::renderBuffer(
 
 RenderResult OfflineRenderer::render(const RenderJob& job) {
     board.cpu.reset();
+    recordingStart = {};
     engine.speed = std::clamp(job.speed, AudioEngine::minSpeed, AudioEngine::maxSpeed);
 
     std::vector<double> times = job.interruptTimes;
@@ -46,6 +47,7 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
     RenderResult result;
     result.samples.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, 64u << 20)));
     bool recording = !job.fromFirstInterrupt;
+    if (recording) recordingStart = {true, engine.clockCycles, board.cpu.SP};
     std::size_t next = 0;        // next interrupt time to serve
     std::uint64_t elapsed = 0;   // samples since reset
     std::uint64_t steadyFor = 0; // samples since the DAC byte last changed
@@ -59,6 +61,7 @@ RenderResult OfflineRenderer::render(const RenderJob& job) {
         checkedAt = elapsed;
         masked = due && !interruptsOpen();
         if (due && !masked) {
+            if (!recording) recordingStart = {true, engine.clockCycles, board.cpu.SP};
             queueInterrupt(job.command);
             interrupted = true;
             ++next;

@@ -50,6 +50,15 @@ struct OfflineRenderer {
     std::array<float, frames> buffer{};
     // When set, render calls it after every buffer: the moment to drain engine's taps.
     std::function<void()> afterBuffer;
+    // Where the recording of the render under way began, for afterBuffer: set just before
+    // the first recorded buffer runs (before the interrupt that starts it, when the
+    // recording waits for one), cleared when a render starts.
+    struct RecordingStart {
+        bool started = false;
+        std::uint64_t cycle = 0; // the clock's cycle count; sample i is read at
+                                 // cycle + (i + 1) * speed
+        std::uint16_t sp = 0;    // the processor's stack pointer
+    } recordingStart;
 
     OfflineRenderer();
     OfflineRenderer(const OfflineRenderer&) = delete;

@@ -30,6 +30,9 @@ bool writeWav(const std::string& requested, const std::vector<float>& samples, W
     const int own = dup(output.fd());
     SNDFILE* file = own < 0 ? nullptr : sf_open_fd(own, SFM_WRITE, &info, SF_TRUE);
     bool written = file != nullptr;
+    // Without the PEAK chunk, which carries the time of writing, the same samples make the
+    // same file on every run.
+    if (written) sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     if (!written) error = failed + (own < 0 ? std::strerror(errno) : sf_strerror(nullptr));
     const sf_count_t frames = static_cast<sf_count_t>(samples.size());
     if (written && sf_writef_float(file, samples.data(), frames) != frames) {

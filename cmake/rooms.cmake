@@ -9,6 +9,8 @@
 #   ui       the font, the debugger screen, the panels                 -> debug, cpu, SDL
 #   rom      the ROM list, image reading, the selection screen          -> ui, debug, cpu, SDL
 #   app      the App and its main loop                                 -> every room
+#   catalog  the pictures and digest of hummbox-render's catalogue     -> capture, audio, debug,
+#            (with the tools only; libpng, FFTW and nettle)               cpu, ring
 #
 # A room's headers are reached as "room/Name.h" from the repository root; every library
 # gets the root as its include directory, and the include check below keeps each room to
@@ -53,13 +55,24 @@ hummbox_room(app
     SOURCES app/App.cpp app/CommandLine.cpp app/RomScreen.cpp
     LINKS hummbox_rom hummbox_capture hummbox_audio hummbox_ui hummbox_debug hummbox_cpu
           SDL2::SDL2)
+if(HUMMBOX_BUILD_TOOLS)
+    pkg_check_modules(CATALOG_LIBS QUIET IMPORTED_TARGET libpng fftw3 nettle)
+    if(NOT CATALOG_LIBS_FOUND)
+        message(FATAL_ERROR "hummbox-render's catalogue needs libpng, FFTW and nettle through "
+            "pkg-config: install the Debian packages 'libpng-dev', 'libfftw3-dev' and "
+            "'nettle-dev' (tools/deps.sh does), or turn HUMMBOX_BUILD_TOOLS off.")
+    endif()
+    hummbox_room(catalog
+        SOURCES catalog/Pictures.cpp catalog/Sha256.cpp
+        LINKS hummbox_capture PkgConfig::CATALOG_LIBS)
+endif()
 
 # The rooms each room may include, checked on every configure; a wrong-way include stops
 # the build with the file and the line.
 set(HUMMBOX_ROOM_RULES
     "cpu:cpu" "ring:ring" "debug:debug,cpu,ring" "audio:audio,debug,cpu,ring"
     "capture:capture,audio,debug,cpu,ring" "ui:ui,debug,cpu" "rom:rom,ui,debug,cpu"
-    "app:app,rom,capture,audio,ui,debug,cpu,ring")
+    "app:app,rom,capture,audio,ui,debug,cpu,ring" "catalog:catalog,capture,audio,debug,cpu,ring")
 foreach(rule ${HUMMBOX_ROOM_RULES})
     string(REPLACE ":" ";" parts ${rule})
     list(GET parts 0 room)

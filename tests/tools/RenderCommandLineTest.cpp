@@ -7,6 +7,7 @@
 #include "tools/render/RenderOptions.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <regex>
 
 namespace {
 
@@ -76,7 +78,9 @@ TEST_F(Render, ErrorsAreOneLineAndChangeNoFile) {
         {"x.snd --bogus", 2, "unknown option --bogus"}, {"x.snd --command", 2, "needs a value"},
         {"x.snd --all=9-3", 2, "--all range 9-3 ends before"}, {"x.snd -a3-0x1G", 2, "--all's"},
         {"x.snd --all -c 3", 2, "exclude each other"}, {"x.snd -a -t t", 2, "--all makes many"},
-        {"x.snd -a -i 1", 2, "--irq-at does not apply"}, {"x.snd -f", 2, "--from-command needs"},
+        {"x.snd -a -i 1", 2, "--irq-at does not apply"}, {"x.snd --check", 2, "needs a value"},
+        {"x.snd --catalog d -c 1", 2, "excludes --command"}, {"x.snd --check d -a", 2, "--all"},
+        {"x.snd --catalog d --check e", 2, "excludes --check"}, {"x.snd --check d -p", 2, "16"}, {"x.snd -f", 2, "--from-command needs"},
         {"--all 1-3 x.snd", 2, "--all's range is written --all=FIRST-LAST, not as a word of"},
         {"pipe.wav", 1, "cannot read pipe.wav: not a regular"}, {"/dev/zero", 1, "not a regular"},
         {"tune.snd -s 10 -o big.wav", 1, "File too large"}, {"tune.snd -s 1 -t t", 1, "too large"},
@@ -185,4 +189,56 @@ TEST_F(Render, TraceHoldsTheSameLinesAsTheProgramWrites) {
     tracer.stop();
     EXPECT_GT(tracer.linesWritten(), 4000u);
     EXPECT_EQ(slurp("run.txt"), slurp("hummbox-trace-001.txt"));
+}
+
+// --catalog writes the same files on every run; --check finds them equal, names the one
+// command that a changed byte in the laser's code alters (at the DAC store of the square
+// wave routine it calls), and refuses a damaged or missing catalogue.
+TEST_F(Render, CatalogueIsReproducibleAndCheckNamesTheCommandThatChanged) {
+    ASSERT_EQ(run("tune.snd -q --catalog a").first, 0);
+    ASSERT_EQ(run("tune.snd -q --catalog b").first, 0);
+    const auto records = nlohmann::json::parse(slurp("a/catalogue.json"));
+    std::map<std::string, int> verdicts;
+    for (const auto& r : records) {
+        ++verdicts[r["verdict"]];
+        if (r["verdict"] == "silent") continue;
+        const std::string wav = slurp("a/" + std::string(r["wav"]));
+        EXPECT_EQ(wav.substr(0, 4) + wav.substr(8, 4), "RIFFWAVE");
+        EXPECT_GE(wav.size(), (std::size_t(r["samples"]) + 48000) * 4) << "a second of rest";
+        for (const char* picture : {"waveform", "spectrogram"}) {
+            const std::string png = slurp("a/" + std::string(r[picture]));
+            EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+            EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND") << r[picture];
+        }
+    }
+    EXPECT_EQ(records.size(), 256u);
+    EXPECT_EQ(verdicts, (std::map<std::string, int>{{"ends", 10}, {"silent", 246}}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("a"), {}), 2 + 10 * 3);
+    for (const auto& e : std::filesystem::directory_iterator("a"))
+        EXPECT_TRUE(slurp(e.path()) == slurp("b" / e.path().filename())) << e.path();
+
+    // The laser (command 5) starts its sweep at delay count 9 instead of 8 (F8E4: ldaa #8).
+    std::string image = slurp("tune.snd"), listing = slurp(romListingPath("demo"));
+    ASSERT_EQ(image[0xE5], 8);
+    image[0xE5] = 9;
+    listing.replace(listing.find("F8E4 8608"), 9, "F8E4 8609");
+    ScratchDir::write("laser.snd", {image.begin(), image.end()});
+    ScratchDir::write("laser.lst", {listing.begin(), listing.end()});
+    std::filesystem::create_directory("d");
+    ScratchDir::write("d/catalogue.json", {'[', '1', ','});
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"tune.snd --check a", 0, "0 of 256 commands differ\n"},
+        {"laser.snd --check a", 1,
+         "command 5: differs from sample [0-9]+ \\([0-9.]+ s after its interrupt, cycle [0-9]+, "
+         "PC F8[0-9A-F]{2} sq1\\+2\\)\n1 of 256 commands differ\n"},
+        {"tune.snd --check d", 2, ""},
+        {"tune.snd --check e", 2, ""},
+        {"tune.snd --catalog tune.snd/a", 2, ""}};
+    for (const auto& [args, want, says] : cases) {
+        SCOPED_TRACE(args);
+        const auto [status, err] = run(std::string(args) + " >out.txt");
+        EXPECT_EQ(status, want);
+        EXPECT_TRUE(std::regex_match(slurp("out.txt"), std::regex(says))) << slurp("out.txt");
+        EXPECT_EQ(err.find('\n'), want == 2 ? err.size() - 1 : std::string::npos) << err;
+    }
 }

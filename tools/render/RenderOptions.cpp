@@ -34,6 +34,13 @@ constexpr const char* usage =
     "  -a, --all[=FIRST-LAST] render every command 0-255 (or the range) into IMAGE-NNN.wav,\n"
     "                         each from its interrupt until one second without a DAC change or\n"
     "                         the --seconds limit; commands that change nothing are skipped\n"
+    "      --catalog DIR      render every command as --all does and write into DIR (made if\n"
+    "                         missing) a WAV, a waveform and a spectrogram (PNG) of each sound,\n"
+    "                         catalogue.json (one record per command: its verdict, length,\n"
+    "                         cycles and stack depth) and index.html, a page that plays them\n"
+    "      --check DIR        render every command as --catalog does and compare the samples\n"
+    "                         with DIR's catalogue: one line for each command that differs,\n"
+    "                         where and at which instruction; exit 0 when none, 1 when some\n"
     "  -t, --trace FILE       also write every instruction run, from the reset on, one line\n"
     "                         each as hummbox's T key does (not with --all)\n"
     "  -p, --pcm16            16-bit PCM samples instead of 32-bit float\n"
@@ -87,6 +94,9 @@ bool looksLikeRange(const std::string& word) {
            word.find_first_not_of("0123456789abcdefABCDEFxX-") == std::string::npos;
 }
 
+// --catalog and --check have no short form.
+constexpr int catalogKey = 256, checkKey = 257;
+
 } // namespace
 
 RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
@@ -102,6 +112,8 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
                                          {"pcm16", no_argument, nullptr, 'p'},
                                          {"quiet", no_argument, nullptr, 'q'},
                                          {"help", no_argument, nullptr, 'h'},
+                                         {"catalog", required_argument, nullptr, catalogKey},
+                                         {"check", required_argument, nullptr, checkKey},
                                          {nullptr, 0, nullptr, 0}};
     RenderCommandLine result;
     RenderOptions& o = result.options;
@@ -165,6 +177,11 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
         case 'p': o.format = WavFormat::Pcm16; break;
         case 'q': o.quiet = true; break;
         case 'h': return done(0, usage);
+        case catalogKey:
+        case checkKey:
+            if (arg.empty()) return fail(std::string(argv[optind - 1]) + " needs a directory");
+            (c == catalogKey ? o.catalog : o.check) = arg;
+            break;
         case ':': return fail(std::string("option ") + argv[optind - 1] + " needs a value");
         default: return fail(std::string("unknown option ") + argv[optind - 1]);
         }
@@ -177,6 +194,24 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
     if (argc - optind > 1)
         return fail(std::string("one ROM image only, but also got '") + argv[optind + 1] + "'");
     o.image = argv[optind];
+    if (!o.catalog.empty() || !o.check.empty()) {
+        const std::string mode = o.catalog.empty() ? "--check" : "--catalog";
+        const std::pair<bool, const char*> excluded[] = {
+            {!o.catalog.empty() && !o.check.empty(), "--check"},
+            {o.command.has_value(), "--command"},
+            {!o.trace.empty(), "--trace"},
+            {!o.irqAt.empty(), "--irq-at"},
+            {!o.output.empty(), "--output"},
+            {o.all, "--all"},
+            {o.fromCommand, "--from-command"},
+            {o.format == WavFormat::Pcm16, "--pcm16"}};
+        for (const auto& [given, name] : excluded)
+            if (given)
+                return fail(mode +
+                            " renders every command from its interrupt into float WAVs "
+                            "of its own; it excludes " +
+                            name);
+    }
     if (o.all && o.command) return fail("--all and --command exclude each other");
     if (o.all && !o.trace.empty()) return fail("--trace follows one run; --all makes many");
     if (o.all && !o.irqAt.empty())

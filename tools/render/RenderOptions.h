@@ -20,6 +20,8 @@ struct RenderOptions {
     std::string output{};
     std::string trace{};
     bool all = false;
+    std::string catalog{}; // --catalog DIR
+    std::string check{};   // --check DIR
     int first = 0;
     int last = 255;
     WavFormat format = WavFormat::Float32;

@@ -6,6 +6,7 @@
 #include "capture/TraceWriter.h"
 #include "capture/WavFile.h"
 #include "rom/RomImage.h"
+#include "tools/render/Catalogue.h"
 #include "tools/render/RenderOptions.h"
 
 #include <signal.h>
@@ -151,6 +152,8 @@ int main(int argc, char** argv) {
     renderer->board.cpu.instructionSet = o.cpu; // the reset of the load keeps it
     renderer->loadImage(image.bytes.data());
     if (o.all) return renderAll(o, *renderer);
+    if (!o.catalog.empty()) return writeCatalogue(o, *renderer);
+    if (!o.check.empty()) return checkCatalogue(o, *renderer, image);
 
     RenderJob job;
     job.seconds = o.seconds.value_or(5.0);
