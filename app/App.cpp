@@ -138,10 +138,12 @@ bool App::iterate() {
         browser.scan();
         mode = modeRomSelect;
         SDL_PauseAudio(1);
+        watcher.stop();
         screen.scope.clear(); // the next ROM's trace starts flat
     }
 
     if (mode == modeDebugger) {
+        reloadIfChanged();
         // One consistent copy per frame; the audio thread is held off only for the copy and
         // the heat pass, never for the drawing.
         SDL_LockAudio();
@@ -154,6 +156,7 @@ bool App::iterate() {
             screen.scope.feed(samples, n);
         StatusLine& status = screen.status;
         status.romName = browser.loadedFileName;
+        status.notice = reloadNotice;
         status.speed = snapshot.speed;
         status.running = control.isRunning();
         status.recording = recorder.statusText();

@@ -9,11 +9,13 @@
 #include "capture/TraceWriter.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
+#include "rom/ImageWatcher.h"
 #include "rom/RomBrowser.h"
 #include "ui/CpuSnapshot.h"
 #include "ui/DebuggerScreen.h"
 
 #include <cstdint>
+#include <string>
 
 // The whole running system. Owns everything; the other objects refer to each other through
 // pointers set once in init.
@@ -35,6 +37,8 @@ struct App {
     Recorder recorder;          // V: the audio output into numbered WAV files
     TraceWriter tracer;         // T: the instructions executed into numbered text files
     SampleRing scopeRing{8192}; // the audio output on its way to the debugger's scope
+    ImageWatcher watcher;       // the loaded image and its listing, for live reload
+    std::string reloadNotice;   // "reloaded 14:02:31", or why a change was not loaded
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,
@@ -46,6 +50,14 @@ struct App {
     bool iterate();
     // Seconds to wait after an iteration that took elapsed seconds.
     static double framePadding(double elapsed, bool presentWaits);
+    // Starts watching the image just loaded (app/Reload.cpp).
+    void watchLoaded();
+    // Loads the watched image again once it changed and settled, keeping the breakpoints
+    // and watchpoints (with their labels), the speed, the instruction set and the run state;
+    // an image that is not valid, or gone, is not loaded and the notice says why.
+    void reloadIfChanged();
+    static std::uint64_t nowMs(); // a steady clock, in milliseconds
+
     // Releases everything in order: audio, memory, font, renderer, window, SDL.
     void teardown();
 };

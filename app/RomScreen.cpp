@@ -10,6 +10,7 @@ void RomBrowser::loadImage(App& app, const std::string& name) {
     if (!loadInto(app.cpu, name)) return;
     app.audio.debugger.processorReset();
     app.mode = App::modeDebugger;
+    app.watchLoaded();
     SDL_PauseAudio(0);
 }
 
