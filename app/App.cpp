@@ -70,6 +70,7 @@ bool App::init() {
     // started audio thread without a lock, while creating a window and renderer adds to it.
     screen.fontPaths = fontPlaces();
     if (!screen.init()) return false;
+    applyWindowSettings();
     // The software renderer may report vsync, but its present never waits for the display.
     SDL_RendererInfo info;
     presentWaits = SDL_GetRendererInfo(screen.renderer, &info) == 0 &&
@@ -190,6 +191,35 @@ double App::framePadding(double elapsed, bool presentWaits) {
     return elapsed < frameSeconds ? frameSeconds - elapsed : 0;
 }
 
+void App::applyWindowSettings() {
+    int width = settings.width, height = settings.height;
+    if (width <= 0 || height <= 0) {
+        if (settings.scale <= 0) return; // nothing remembered: the largest scale that fits
+        width = DebuggerScreen::windowWidth * settings.scale;
+        height = DebuggerScreen::windowHeight * settings.scale;
+    }
+    // A display smaller than the one it was closed on gets the window whole.
+    SDL_Rect usable{0, 0, 0, 0};
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+        width = std::min(width, usable.w);
+        height = std::min(height, usable.h);
+    }
+    SDL_SetWindowSize(screen.window, width, height);
+    SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void App::keepSettings() {
+    if (settingsPath.empty() || screen.window == nullptr) return; // never started
+    // Fullscreen says nothing about the window: its size stays as it was remembered.
+    if ((SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
+        SDL_GetWindowSize(screen.window, &settings.width, &settings.height);
+        settings.scale = DebuggerScreen::initialScale(settings.width, settings.height);
+    }
+    std::string error;
+    if (!settings.write(settingsPath, error))
+        std::fprintf(stderr, "hummbox: the settings are not kept: %s\n", error.c_str());
+}
+
 void App::teardown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();
@@ -197,6 +227,7 @@ void App::teardown() {
     tracer.stop();
     audio.timing.reportIfAsked(); // soak runs: did the callback keep up?
     board.release();
+    keepSettings();
     screen.destroy(); // font texture and font, renderer, window
     SDL_Quit();
 }

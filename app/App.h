@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/Settings.h"
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "audio/Input.h"
@@ -39,6 +40,9 @@ struct App {
     SampleRing scopeRing{8192}; // the audio output on its way to the debugger's scope
     ImageWatcher watcher;       // the loaded image and its listing, for live reload
     std::string reloadNotice;   // "reloaded 14:02:31", or why a change was not loaded
+    // Where the settings are kept; empty (as in tests): nothing is read or written.
+    std::filesystem::path settingsPath;
+    Settings settings; // as read at start; updated by loads and the window, written at exit
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,
@@ -57,6 +61,11 @@ struct App {
     // an image that is not valid, or gone, is not loaded and the notice says why.
     void reloadIfChanged();
     static std::uint64_t nowMs(); // a steady clock, in milliseconds
+
+    // The window's remembered size, or scale, within the display (at start-up).
+    void applyWindowSettings();
+    // Notes the window's size and scale and writes the settings (at exit, once started).
+    void keepSettings();
 
     // Releases everything in order: audio, memory, font, renderer, window, SDL.
     void teardown();

@@ -35,6 +35,9 @@ std::uint64_t App::nowMs() {
 void App::watchLoaded() {
     const std::filesystem::path path = browser.directory / browser.loadedFileName;
     watcher.watch(path, nowMs());
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (!ec) settings.lastImage = absolute.lexically_normal().string();
     reloadNotice.clear();
 }
 
