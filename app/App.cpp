@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -71,6 +72,7 @@ bool App::init() {
     screen.fontPaths = fontPlaces();
     if (!screen.init()) return false;
     applyWindowSettings();
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE); // a .snd file dropped on the window is loaded
     // The software renderer may report vsync, but its present never waits for the display.
     SDL_RendererInfo info;
     presentWaits = SDL_GetRendererInfo(screen.renderer, &info) == 0 &&
@@ -119,6 +121,7 @@ bool App::iterate() {
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
     if (mode != modeDebugger) input.entry = {}; // G, W and S are the debugger's
+    if (!input.dropped.empty()) loadDropped(std::exchange(input.dropped, {}));
     // Main-thread keys, taken at once so that a batch still waiting for the audio thread
     // does not act on them twice. Every press counts: V V starts and stops a recording.
     const Input::Keys keys = input.takeKeys();
@@ -218,6 +221,33 @@ void App::keepSettings() {
     std::string error;
     if (!settings.write(settingsPath, error))
         std::fprintf(stderr, "hummbox: the settings are not kept: %s\n", error.c_str());
+}
+
+void App::loadDropped(const std::filesystem::path& path) {
+    Options dropped;
+    std::string why = path.extension() == ".snd" ? CommandLine::usePath(path, dropped) : "";
+    if (why.empty() && dropped.image.empty()) why = "not a .snd image";
+    if (!why.empty()) {
+        std::fprintf(stderr, "hummbox: %s dropped: %s\n", path.c_str(), why.c_str());
+        reloadNotice = why;
+        return;
+    }
+    // As L and Return: stopped, the image's directory listed. The lock keeps the audio
+    // thread off the board while it is loaded (it also covers the pause of the list).
+    control.setRunning(false);
+    const std::filesystem::path before = browser.directory;
+    browser.directory = dropped.directory;
+    SDL_LockAudio();
+    const bool loaded = browser.loadImage(*this, dropped.image);
+    SDL_UnlockAudio();
+    if (!loaded) {
+        browser.directory = before;
+        return;
+    }
+    browser.scan();
+    const auto named = std::find(browser.fileNames.begin(), browser.fileNames.end(), dropped.image);
+    browser.selectedIndex = static_cast<std::int32_t>(named - browser.fileNames.begin());
+    screen.scope.clear();
 }
 
 void App::teardown() {

@@ -61,6 +61,8 @@ struct App {
     // an image that is not valid, or gone, is not loaded and the notice says why.
     void reloadIfChanged();
     static std::uint64_t nowMs(); // a steady clock, in milliseconds
+    // A file dropped on the window: a .snd image is loaded as L and Return would, stopped.
+    void loadDropped(const std::filesystem::path& path);
 
     // The window's remembered size, or scale, within the display (at start-up).
     void applyWindowSettings();
