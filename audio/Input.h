@@ -23,7 +23,7 @@ struct Input {
 
     SDL_Event event{};
     Keys keys;
-    TypedEntry entry; // kept across polls until its last digit completes it
+    TypedEntry entry;    // kept across polls until its last digit completes it
     std::string dropped; // the last file dropped on the window; the App takes it
 
     // Drains the event queue into a fresh batch and sets pending. Returns false at once on
