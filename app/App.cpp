@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -70,6 +71,8 @@ bool App::init() {
     // started audio thread without a lock, while creating a window and renderer adds to it.
     screen.fontPaths = fontPlaces();
     if (!screen.init()) return false;
+    applyWindowSettings();
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE); // a .snd file dropped on the window is loaded
     // The software renderer may report vsync, but its present never waits for the display.
     SDL_RendererInfo info;
     presentWaits = SDL_GetRendererInfo(screen.renderer, &info) == 0 &&
@@ -118,6 +121,7 @@ bool App::iterate() {
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
     if (mode != modeDebugger) input.entry = {}; // G, W and S are the debugger's
+    if (!input.dropped.empty()) loadDropped(std::exchange(input.dropped, {}));
     // Main-thread keys, taken at once so that a batch still waiting for the audio thread
     // does not act on them twice. Every press counts: V V starts and stops a recording.
     const Input::Keys keys = input.takeKeys();
@@ -138,10 +142,12 @@ bool App::iterate() {
         browser.scan();
         mode = modeRomSelect;
         SDL_PauseAudio(1);
+        watcher.stop();
         screen.scope.clear(); // the next ROM's trace starts flat
     }
 
     if (mode == modeDebugger) {
+        reloadIfChanged();
         // One consistent copy per frame; the audio thread is held off only for the copy and
         // the heat pass, never for the drawing.
         SDL_LockAudio();
@@ -154,6 +160,7 @@ bool App::iterate() {
             screen.scope.feed(samples, n);
         StatusLine& status = screen.status;
         status.romName = browser.loadedFileName;
+        status.notice = reloadNotice;
         status.speed = snapshot.speed;
         status.running = control.isRunning();
         status.recording = recorder.statusText();
@@ -187,6 +194,62 @@ double App::framePadding(double elapsed, bool presentWaits) {
     return elapsed < frameSeconds ? frameSeconds - elapsed : 0;
 }
 
+void App::applyWindowSettings() {
+    int width = settings.width, height = settings.height;
+    if (width <= 0 || height <= 0) {
+        if (settings.scale <= 0) return; // nothing remembered: the largest scale that fits
+        width = DebuggerScreen::windowWidth * settings.scale;
+        height = DebuggerScreen::windowHeight * settings.scale;
+    }
+    // A display smaller than the one it was closed on gets the window whole.
+    SDL_Rect usable{0, 0, 0, 0};
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+        width = std::min(width, usable.w);
+        height = std::min(height, usable.h);
+    }
+    SDL_SetWindowSize(screen.window, width, height);
+    SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void App::keepSettings() {
+    if (settingsPath.empty() || screen.window == nullptr) return; // never started
+    // Fullscreen says nothing about the window: its size stays as it was remembered.
+    if ((SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
+        SDL_GetWindowSize(screen.window, &settings.width, &settings.height);
+        settings.scale = DebuggerScreen::initialScale(settings.width, settings.height);
+    }
+    std::string error;
+    if (!settings.write(settingsPath, error))
+        std::fprintf(stderr, "hummbox: the settings are not kept: %s\n", error.c_str());
+}
+
+void App::loadDropped(const std::filesystem::path& path) {
+    Options dropped;
+    std::string why = path.extension() == ".snd" ? CommandLine::usePath(path, dropped) : "";
+    if (why.empty() && dropped.image.empty()) why = "not a .snd image";
+    if (!why.empty()) {
+        std::fprintf(stderr, "hummbox: %s dropped: %s\n", path.c_str(), why.c_str());
+        reloadNotice = why;
+        return;
+    }
+    // As L and Return: stopped, the image's directory listed. The lock keeps the audio
+    // thread off the board while it is loaded (it also covers the pause of the list).
+    control.setRunning(false);
+    const std::filesystem::path before = browser.directory;
+    browser.directory = dropped.directory;
+    SDL_LockAudio();
+    const bool loaded = browser.loadImage(*this, dropped.image);
+    SDL_UnlockAudio();
+    if (!loaded) {
+        browser.directory = before;
+        return;
+    }
+    browser.scan();
+    const auto named = std::find(browser.fileNames.begin(), browser.fileNames.end(), dropped.image);
+    browser.selectedIndex = static_cast<std::int32_t>(named - browser.fileNames.begin());
+    screen.scope.clear();
+}
+
 void App::teardown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();
@@ -194,6 +257,7 @@ void App::teardown() {
     tracer.stop();
     audio.timing.reportIfAsked(); // soak runs: did the callback keep up?
     board.release();
+    keepSettings();
     screen.destroy(); // font texture and font, renderer, window
     SDL_Quit();
 }

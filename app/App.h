@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/Settings.h"
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "audio/Input.h"
@@ -9,11 +10,13 @@
 #include "capture/TraceWriter.h"
 #include "cpu/Board.h"
 #include "cpu/Mc6802.h"
+#include "rom/ImageWatcher.h"
 #include "rom/RomBrowser.h"
 #include "ui/CpuSnapshot.h"
 #include "ui/DebuggerScreen.h"
 
 #include <cstdint>
+#include <string>
 
 // The whole running system. Owns everything; the other objects refer to each other through
 // pointers set once in init.
@@ -35,6 +38,11 @@ struct App {
     Recorder recorder;          // V: the audio output into numbered WAV files
     TraceWriter tracer;         // T: the instructions executed into numbered text files
     SampleRing scopeRing{8192}; // the audio output on its way to the debugger's scope
+    ImageWatcher watcher;       // the loaded image and its listing, for live reload
+    std::string reloadNotice;   // "reloaded 14:02:31", or why a change was not loaded
+    // Where the settings are kept; empty (as in tests): nothing is read or written.
+    std::filesystem::path settingsPath;
+    Settings settings; // as read at start; updated by loads and the window, written at exit
 
     App();
     // Start-up. Returns false when the display or any audio device, even SDL's dummy one,
@@ -46,6 +54,21 @@ struct App {
     bool iterate();
     // Seconds to wait after an iteration that took elapsed seconds.
     static double framePadding(double elapsed, bool presentWaits);
+    // Starts watching the image just loaded (app/Reload.cpp).
+    void watchLoaded();
+    // Loads the watched image again once it changed and settled, keeping the breakpoints
+    // and watchpoints (with their labels), the speed, the instruction set and the run state;
+    // an image that is not valid, or gone, is not loaded and the notice says why.
+    void reloadIfChanged();
+    static std::uint64_t nowMs(); // a steady clock, in milliseconds
+    // A file dropped on the window: a .snd image is loaded as L and Return would, stopped.
+    void loadDropped(const std::filesystem::path& path);
+
+    // The window's remembered size, or scale, within the display (at start-up).
+    void applyWindowSettings();
+    // Notes the window's size and scale and writes the settings (at exit, once started).
+    void keepSettings();
+
     // Releases everything in order: audio, memory, font, renderer, window, SDL.
     void teardown();
 };

@@ -11,13 +11,14 @@
 namespace {
 
 constexpr const char* usage =
-    "usage: hummbox [--cpu SET] [IMAGE.snd | DIRECTORY]\n"
+    "usage: hummbox [--cpu SET] [--last] [IMAGE.snd | DIRECTORY]\n"
     "Emulates the sound board and its debugger.\n"
     "  IMAGE.snd     load this ROM image at once and show the debugger, stopped; the\n"
     "                selection screen (L) lists the image's directory\n"
     "  DIRECTORY     list the .snd files of this directory on the selection screen\n"
     "                (without either: the working directory)\n"
     "  --cpu SET     board (default) or complete: the instruction set\n"
+    "  --last        without IMAGE or DIRECTORY: load the image loaded last time\n"
     "  --help        show this and exit\n"
     "  --version     show the version and exit\n"
     "  --            end of options: a path after it may begin with '-'\n";
@@ -36,8 +37,9 @@ CommandLine done(const std::string& text) {
     return result;
 }
 
-// Fills options from a path, or says in a line why the path cannot be used.
-std::string usePath(const std::filesystem::path& path, Options& options) {
+} // namespace
+
+std::string CommandLine::usePath(const std::filesystem::path& path, Options& options) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (!std::filesystem::exists(status)) return ec ? ec.message() : "no such file or directory";
@@ -56,7 +58,15 @@ std::string usePath(const std::filesystem::path& path, Options& options) {
     return {};
 }
 
-} // namespace
+std::string CommandLine::useLast(Options& options, const std::string& last) {
+    if (!options.last || !options.image.empty() || !options.directory.empty()) return {};
+    const std::string why = last.empty() ? "no image loaded yet" : usePath(last, options);
+    if (why.empty()) return {};
+    options.directory.clear();
+    options.image.clear();
+    return "hummbox: --last: " + (last.empty() ? "" : last + ": ") + why +
+           "; listing the working directory\n";
+}
 
 CommandLine CommandLine::parse(int argc, const char* const* argv) {
     CommandLine result;
@@ -70,6 +80,8 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
                 return done(usage);
             } else if (arg == "--version") {
                 return done("hummbox " HUMMBOX_VERSION "\n");
+            } else if (arg == "--last") {
+                result.options.last = true;
             } else if (arg == "--cpu" || arg.starts_with("--cpu=")) {
                 std::string_view set;
                 if (arg == "--cpu") {

@@ -11,9 +11,10 @@ struct Options {
     InstructionSet cpu = InstructionSet::Board;
     std::filesystem::path directory; // listed and loaded from; empty: the working directory
     std::string image;               // a name in directory loaded at start; empty: none
+    bool last = false;               // --last: without a path, the image loaded last time
 };
 
-// hummbox [--cpu board|complete] [IMAGE | DIRECTORY]. Paths are checked here, before any
+// hummbox [--cpu board|complete] [--last] [IMAGE | DIRECTORY]. Paths are checked here, before any
 // window opens: a run either gets usable options, or ends at once with exitStatus and a
 // message (usage and version on stdout with 0, one line naming the fault on stderr with 2).
 struct CommandLine {
@@ -23,4 +24,11 @@ struct CommandLine {
     std::string message;
 
     static CommandLine parse(int argc, const char* const* argv);
+    // Fills options from an image or directory path as the command line would; otherwise
+    // says in a few words why the path cannot be used.
+    static std::string usePath(const std::filesystem::path& path, Options& options);
+    // --last without a path: options from the image remembered as loaded last. Without a
+    // usable one the working directory is listed, as without --last, and the line that
+    // says why is returned (else nothing).
+    static std::string useLast(Options& options, const std::string& last);
 };

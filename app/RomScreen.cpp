@@ -5,12 +5,15 @@
 
 #include <SDL.h>
 
-void RomBrowser::loadImage(App& app, const std::string& name) {
-    // Audio output is paused here, so the audio thread is not running the processor.
-    if (!loadInto(app.cpu, name)) return;
+bool RomBrowser::loadImage(App& app, const std::string& name) {
+    // Audio output is paused (or the audio device locked) here, so the audio thread is not
+    // running the processor.
+    if (!loadInto(app.cpu, name)) return false;
     app.audio.debugger.processorReset();
     app.mode = App::modeDebugger;
+    app.watchLoaded();
     SDL_PauseAudio(0);
+    return true;
 }
 
 void RomBrowser::frame(App& app) {

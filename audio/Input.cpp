@@ -87,6 +87,11 @@ bool Input::poll(ControlBlock& control) {
     // poll, still queued and in order.
     while (control.commandCount < ControlBlock::maxCommands && SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) return false;
+        if (event.type == SDL_DROPFILE && event.drop.file != nullptr) {
+            dropped = event.drop.file;
+            SDL_free(event.drop.file);
+            continue;
+        }
         if (event.type != SDL_KEYDOWN) continue;
         // Auto-repeated key-downs count as presses.
         const SDL_Keycode key = event.key.keysym.sym;

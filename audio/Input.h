@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 
 struct ControlBlock;
 
@@ -22,7 +23,8 @@ struct Input {
 
     SDL_Event event{};
     Keys keys;
-    TypedEntry entry; // kept across polls until its last digit completes it
+    TypedEntry entry;    // kept across polls until its last digit completes it
+    std::string dropped; // the last file dropped on the window; the App takes it
 
     // Drains the event queue into a fresh batch and sets pending. Returns false at once on
     // Escape or the window's close request (pending is then left unset).

@@ -49,10 +49,10 @@ hummbox_room(ui
     LINKS hummbox_debug hummbox_cpu SDL2::SDL2)
 target_include_directories(hummbox_ui PUBLIC ${CMAKE_BINARY_DIR}/generated)
 hummbox_room(rom
-    SOURCES rom/RomBrowser.cpp rom/RomImage.cpp
+    SOURCES rom/ImageWatcher.cpp rom/RomBrowser.cpp rom/RomImage.cpp
     LINKS hummbox_ui hummbox_debug hummbox_cpu SDL2::SDL2)
 hummbox_room(app
-    SOURCES app/App.cpp app/CommandLine.cpp app/RomScreen.cpp
+    SOURCES app/App.cpp app/CommandLine.cpp app/Reload.cpp app/RomScreen.cpp app/Settings.cpp
     LINKS hummbox_rom hummbox_capture hummbox_audio hummbox_ui hummbox_debug hummbox_cpu
           SDL2::SDL2)
 if(HUMMBOX_BUILD_TOOLS)

@@ -29,8 +29,8 @@ struct RomBrowser {
     void scan();
     // Copies the image into 0xF800..0xFFFF, resets the processor, shows the debugger and
     // resumes audio; reads the labels of the listing beside it. A name (relative to the directory)
-    // that cannot be opened or read changes nothing.
-    void loadImage(App& app, const std::string& name);
+    // that cannot be opened or read changes nothing: false.
+    bool loadImage(App& app, const std::string& name);
     // Reads an image as a load does. False, with SDL's error set, for anything but a regular
     // file that opens and reads to its end or to the PROM's size.
     static bool readImage(const std::filesystem::path& path, Image& image);

@@ -1,5 +1,6 @@
 #include "ui/StatusLine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -23,7 +24,14 @@ void StatusLine::format(int row, char (&out)[columns + 1]) const {
     out[columns] = '\0';
     char text[64];
     switch (row) {
-    case 0: fit(romName.data(), romName.size(), out, columns); break;
+    case 0: {
+        // The notice, right-aligned, leaves the name at least 8 columns ("demo.snd").
+        const std::size_t shown = std::min(notice.size(), std::size_t{columns - 9});
+        const std::size_t room = columns - (shown == 0 ? 0 : shown + 1);
+        fit(romName.data(), romName.size(), out, room);
+        fit(notice.data(), notice.size(), out + columns - shown, shown);
+        break;
+    }
     case 1: {
         char clock[24];
         clockText(speed, clock);

@@ -13,6 +13,7 @@ struct StatusLine {
     static constexpr int sampleRate = 48000;
 
     std::string romName;
+    std::string notice;      // e.g. "reloaded 14:02:31"; right of the name, which yields to it
     std::int32_t speed = 19; // processor cycles per sample
     bool running = false;
     std::string instructionSet; // e.g. "board"; empty shows nothing

@@ -63,3 +63,24 @@ TEST(App, WithoutAnAudioDeviceStartUpSaysSoAndFails) {
     EXPECT_NE(said.find("no audio device"), std::string::npos) << said;
     EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
 }
+
+// A .snd file dropped on the window is loaded from its directory, stopped; any other is not.
+TEST(App, LoadsADroppedImage) {
+    LiveApp live([] {
+        std::filesystem::create_directory("sub");
+        ScratchDir::write("sub/tune.snd", readRomImage("tone"));
+        ScratchDir::write("sub/tune.txt", readRomImage("tone"));
+    });
+    for (const char* name : {"sub/tune.snd", "sub/tune.txt"}) {
+        SDL_Event drop{SDL_DROPFILE};
+        drop.drop.file = SDL_strdup(name);
+        SDL_PushEvent(&drop);
+        live.app.iterate(); // the debugger polls once the last batch is taken
+        ASSERT_TRUE(live.app.mode == App::modeRomSelect || live.iterateUntilBatchTaken());
+    }
+    EXPECT_EQ(live.app.mode, App::modeDebugger);
+    EXPECT_EQ(live.app.browser.directory, "sub");
+    EXPECT_EQ(live.app.browser.fileNames, std::vector<std::string>{"tune.snd"});
+    EXPECT_EQ(live.app.browser.loadedFileName, "tune.snd");
+    EXPECT_EQ(live.app.reloadNotice, "not a .snd image");
+}

@@ -57,3 +57,22 @@ TEST(CommandLine, AcceptsUsablePathsAndRefusesTheRest) {
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_NE(help.message.find("--cpu"), std::string::npos);
 }
+
+// --last loads the image remembered, unless a path is named; one it cannot use is said and
+// the working directory listed.
+TEST(CommandLine, LastLoadsTheRememberedImage) {
+    ScratchDir dir;
+    ScratchDir::write("tune.snd", std::vector<unsigned char>(2048, 1));
+    const std::string tune = std::filesystem::absolute("tune.snd").string();
+    CommandLine last = parse({"--last"});
+    EXPECT_EQ(CommandLine::useLast(last.options, tune), "");
+    EXPECT_EQ(last.options.image, "tune.snd");
+    last = parse({"--last"});
+    EXPECT_EQ(CommandLine::useLast(last.options, "/gone.snd"),
+              "hummbox: --last: /gone.snd: No such file or directory; listing the working "
+              "directory\n");
+    EXPECT_TRUE(last.options.image.empty() && last.options.directory.empty());
+    CommandLine named = parse({"--last", "."});
+    EXPECT_EQ(CommandLine::useLast(named.options, tune), "");
+    EXPECT_TRUE(named.options.directory == "." && named.options.image.empty());
+}

@@ -141,8 +141,10 @@ class Desktop:
                 "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "AUDIODEV", "SDL_AUDIODRIVER")}
         shown = {"DISPLAY": self.display_name, "XAUTHORITY": self.authority} if show else {}
         # No SDL signal handlers: a SIGTERM from outside ends hummbox with -15, not a quit's 0.
+        # Its own settings: nothing remembered from the user's runs, nothing written to them.
         env = keep | shown | {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio,
-                              "SDL_NO_SIGNAL_HANDLERS": "1"} | self.env | env
+                              "SDL_NO_SIGNAL_HANDLERS": "1",
+                              "XDG_CONFIG_HOME": f"{self.home}/config"} | self.env | env
         with open(self.log, "wb") as log:
             self.proc = subprocess.Popen([self.binary, *args], cwd=self.workdir, env=env, stdout=log,
                                          stderr=log, stdin=subprocess.DEVNULL)
