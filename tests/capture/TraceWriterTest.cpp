@@ -1,16 +1,11 @@
 #include "capture/TraceWriter.h"
-#include "audio/AudioEngine.h"
-#include "audio/ControlBlock.h"
-#include "tests/support/FullDisk.h"
-#include "tests/support/Machine.h"
+#include "tests/support/AudioRig.h"
 #include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -48,17 +43,10 @@ TEST(TraceWriter, FormatsOneLinePerInstructionFromItsOwnBytes) {
     }
 }
 
-struct Rig : ScratchDir {
-    Machine m;
-    ControlBlock control;
-    AudioEngine engine;
+struct Rig : ScratchDir, AudioRig {
     TraceWriter tracer;
     explicit Rig(std::size_t ring = TraceWriter::ringRecords) : tracer(ring) {
-        engine.cpu = &m.cpu, engine.control = &control, tracer.attach(engine);
-    }
-    void play(int samples) {
-        std::vector<float> out(static_cast<std::size_t>(samples));
-        audioCallback(&engine, reinterpret_cast<Uint8*>(out.data()), samples * 4);
+        tracer.attach(engine);
     }
 };
 
@@ -118,30 +106,6 @@ TEST(TraceWriter, RecordsTheRingCouldNotTakeAreNotedInTheFile) {
     EXPECT_EQ(lines, rig.tracer.linesWritten());
     EXPECT_EQ(lines + noted, 25600u);
     EXPECT_NE(rig.tracer.statusDetail().find(" not traced"), std::string::npos);
-}
-
-TEST(TraceWriter, AMissingDirectoryOrAFullDiskStopsTheTraceNotTheSound) {
-    Rig rig;
-    EXPECT_FALSE(rig.tracer.start("missing"));
-    EXPECT_NE(rig.tracer.statusName().find(": cannot trace to missing/hummbox-trace-001"),
-              std::string::npos);
-    rig.m.program(0xF800, {0x20, 0xFE});
-    rig.control.running = true;
-    {
-        const FullDisk disk(64 * 1024);
-        ASSERT_TRUE(rig.tracer.start());
-        for (int i = 0; i < 400 && rig.tracer.tracing(); ++i) {
-            rig.play(1024);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            rig.tracer.service();
-        }
-    }
-    EXPECT_FALSE(rig.tracer.tracing());
-    EXPECT_EQ(rig.engine.traceTap.load(), nullptr);
-    EXPECT_NE(rig.tracer.statusName().find(": trace hummbox-trace-001.txt stopped"),
-              std::string::npos)
-        << rig.tracer.statusName();
-    EXPECT_EQ(std::filesystem::file_size("hummbox-trace-001.txt"), 64u * 1024);
 }
 
 } // namespace
