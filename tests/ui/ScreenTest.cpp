@@ -1,4 +1,3 @@
-#include "app/App.h"
 #include "debug/Labels.h"
 #include "tests/support/Machine.h"
 #include "tests/support/ScratchDir.h"
@@ -140,7 +139,7 @@ TEST_F(Screen, HexPanelsShowEveryByteInTheGreyOfItsHeatOrTheCursor) {
     }
 }
 
-// Registers in white, the listing from PC darkening downward past 0xFFFF for 80 lines, title.
+// Registers in white, the listing from PC darkening downward past 0xFFFF for 80 lines.
 TEST_F(Screen, RegistersAndListingStandInTheirPlacesInTheirColours) {
     std::tie(m.cpu.A, m.cpu.B, m.cpu.X, m.cpu.SP, m.cpu.CC) =
         std::tuple(0x3F, 0xC4, 0x1234, 0x7F, 0x14);
@@ -157,8 +156,6 @@ TEST_F(Screen, RegistersAndListingStandInTheirPlacesInTheirColours) {
         EXPECT_EQ(text(590, 56 + 8 * k, 6, rgb(63 - k / 2, 175 - k, 63 - k / 2)), address);
         EXPECT_EQ(text(638, 56 + 8 * k, 12, grey(255 - 2 * k)), instruction);
     }
-    EXPECT_STREQ(SDL_GetWindowTitle(screen.window),
-                 "hummbox v0.2 by Trasolen 2015 - Zorvath sound board emulator");
     m.cpu.CC = 0xEB; // with 0x14 above: every flag both set and clear, bits 6-7 not shown
     draw();
     EXPECT_EQ(text(522, 100, 6, grey(255)), "CV.N.H");
@@ -268,26 +265,6 @@ TEST_F(Screen, StatusLineAndHelpAppearInTheirPlaces) {
         EXPECT_EQ(text(x, y, 5, rgb(255, 100, 100)) == "Keys ", shown);
         EXPECT_EQ(text(x, y + 8 * 7, 20, grey(255)) == "P            run / s", shown);
     }
-}
-
-// The window opens at the largest whole-number scale that fits the usable display area.
-TEST(Scale, OpensAtTheLargestWholeNumberThatFits) {
-    const std::tuple<int, int, int> cases[] = {// usable width, height, scale
-                                               {1024, 768, 1},  {0, 0, 1},       {1480, 1512, 2},
-                                               {1479, 1600, 1}, {3840, 2160, 2}, {3840, 2268, 3}};
-    for (auto [width, height, scale] : cases)
-        EXPECT_EQ(DebuggerScreen::initialScale(width, height), scale) << width << "x" << height;
-}
-
-// Padded to 1/60 s unless presenting waited (a present that returned at once did not):
-// elapsed, present waits, padding.
-TEST(FramePacing, PadsOnlyWhenPresentingDidNotWait) {
-    const std::tuple<double, bool, double> cases[] = {
-        // clang-format off
-        {0.005, false, 1 / 60.0 - 0.005}, {0.020, false, 0}, {0.007, true, 0},
-        {0.001, true, 1 / 60.0 - 0.001}}; // clang-format on
-    for (auto [elapsed, waits, pad] : cases)
-        EXPECT_NEAR(App::framePadding(elapsed, waits), pad, 1e-9) << elapsed << " " << waits;
 }
 
 // The help box and the README's key table list the same keys with the same words.
