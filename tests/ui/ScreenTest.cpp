@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <tuple>
@@ -35,29 +34,15 @@ struct Screen : testing::Test {
         testing::internal::CaptureStderr(); // no font.bmp here
         ASSERT_TRUE(screen.init());
         testing::internal::GetCapturedStderr();
-        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 256, 24, 24, SDL_PIXELFORMAT_RGB24);
-        SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 255, 255, 255));
-        for (int bit = 0; bit < 8 * 96; ++bit) { // the top rows: glyph bit / 8, pixel bit % 8
-            const SDL_Rect dot{8 * (bit / 8 % 32) + bit % 8, 8 * (bit / 256), 1, 1};
-            if (bit % 8 == 7 || !(bit / 8 >> bit % 8 & 1)) SDL_FillRect(s, &dot, 0);
-        }
-        SDL_SaveBMP(s, "test.bmp");
-        SDL_FreeSurface(s);
-        // Rewritten top-down (negative height, first row first); the built font is bottom-up.
-        std::ifstream in("test.bmp", std::ios::binary);
-        std::vector<char> bmp{std::istreambuf_iterator<char>(in), {}};
-        const auto le32 = [&](std::size_t at) {
-            std::uint32_t v = 0;
-            std::memcpy(&v, &bmp[at], 4); // little-endian, as the machine
-            return v;
-        };
-        const std::size_t data = le32(10), row = 256 * 3;
-        ASSERT_EQ(std::pair(le32(22), bmp.size()), std::pair(24u, data + 24 * row));
-        for (std::size_t y = 0; y < 12; ++y)
-            std::swap_ranges(bmp.begin() + data + y * row, bmp.begin() + data + (y + 1) * row,
-                             bmp.begin() + data + (23 - y) * row);
-        const std::int32_t minus24 = -24;
-        std::memcpy(&bmp[22], &minus24, 4);
+        // Top-down (negative height, first row first), 24 bits: the built font is bottom-up.
+        std::vector<char> bmp(54 + 256 * 24 * 3, '\xFF');
+        const std::int32_t header[13] = {int(bmp.size()), 0, 54, 40, 256, -24, 24 << 16 | 1};
+        std::memcpy(&bmp[2], header, sizeof header);
+        bmp[0] = 'B', bmp[1] = 'M';
+        for (int glyph = 0; glyph < 96; ++glyph) // the top rows: pixel bit shows glyph bit
+            for (int bit = 0; bit < 8; ++bit)
+                if (bit == 7 || !(glyph >> bit & 1))
+                    std::fill_n(&bmp[54 + 3 * (glyph / 32 * 8 * 256 + glyph % 32 * 8 + bit)], 3, 0);
         std::ofstream("test.bmp", std::ios::binary).write(bmp.data(), std::streamsize(bmp.size()));
         ASSERT_TRUE(screen.font->loadImage("test.bmp")) << SDL_GetError();
     }
