@@ -181,21 +181,3 @@ TEST(Debugger, AtMostEightPointsOfEachKind) {
     EXPECT_EQ(r.status.breakpoints, (std::array<std::uint16_t, 8>{0xF800, 0xF801, 0xF802, 0xF804,
                                                                   0xF805, 0xF806, 0xF807, 0xF908}));
 }
-
-// Every instruction run reaches the trace, however many fill the debugger's batches within
-// one sample. (What a record holds is checked through the trace file's lines.)
-TEST(Debugger, TraceRecordsEachInstruction) {
-    Rig r;
-    TraceRing ring(1024);
-    r.engine.traceTap = &ring;
-    r.m.cpu.PC = 0x0600; // zeros: skipped, a cycle each, a hundred to a sample
-    r.engine.speed = 100;
-    r.control.running = true;
-    r.play(3);
-    TraceRecord t[1024];
-    ASSERT_EQ(ring.pop(t, 1024), 300u);
-    for (std::size_t i = 1; i < 300; ++i)
-        ASSERT_EQ(std::tuple(t[i].pc, t[i].cycles),
-                  std::tuple(t[i - 1].pc + 1, t[i - 1].cycles + 1))
-            << i;
-}
