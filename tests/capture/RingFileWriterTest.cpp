@@ -16,6 +16,8 @@ namespace fs = std::filesystem;
 // with a loop (bra to itself) running on the audio clock.
 template <class Writer> struct RingFiles : testing::Test, ScratchDir, AudioRig {
     static constexpr bool wav = std::is_same_v<Writer, Recorder>;
+    const std::string cannot = wav ? "cannot record to " : "cannot trace to ";
+    const std::string stopped = wav ? "recording " : "trace "; // "trace PATH stopped"
     Writer writer;
     RingFiles() { writer.attach(engine), m.program(0xF800, {0x20, 0xFE}), control.running = true; }
 
@@ -26,8 +28,7 @@ template <class Writer> struct RingFiles : testing::Test, ScratchDir, AudioRig {
     }
     // The error ends so, after its reason.
     bool said(const std::string& what) const {
-        const std::string& error = writer.error();
-        return error.ends_with(what) && error.size() > what.size() + 2;
+        return writer.error().ends_with(": " + what) && writer.error().size() > what.size() + 2;
     }
     // Plays with no file growing past `bytes`, servicing the writer as the main loop does
     // until the file has ended; false if it never does.
@@ -52,9 +53,7 @@ TYPED_TEST(RingFiles, TakeTheFirstFreeNameInAWritableDirectory) {
     fs::create_symlink("nowhere", name(2));
     for (const std::string& dir : {std::string("missing"), name(1)}) {
         EXPECT_FALSE(writer.start(dir) || writer.active());
-        EXPECT_TRUE(this->said((this->wav ? "cannot record to " : "cannot trace to ") + dir + "/" +
-                               name(1)))
-            << writer.error();
+        EXPECT_TRUE(this->said(this->cannot + dir + "/" + name(1))) << writer.error();
     }
     writer.toggle();
     EXPECT_EQ(std::tuple(writer.active(), writer.path()), std::tuple(true, name(3)));
@@ -74,12 +73,12 @@ TYPED_TEST(RingFiles, AFullDiskEndsTheFileNotTheSound) {
     ASSERT_TRUE(writer.start());
     EXPECT_TRUE(this->fillTheDisk(64 * 1024, 20 * 1024));
     EXPECT_EQ(this->play(2), (std::vector{dac(0), dac(0)}));
-    EXPECT_TRUE(this->said((this->wav ? "recording " : "trace ") + name(1) + " stopped"))
-        << writer.error();
+    EXPECT_TRUE(this->said(this->stopped + name(1) + " stopped")) << writer.error();
     EXPECT_EQ(fs::file_size(name(1)), 64u * 1024);
 
     ASSERT_TRUE(writer.start());
     // Few enough records to wait in the trace's buffer for its first write.
     EXPECT_TRUE(this->fillTheDisk(fs::file_size(name(2)), 16));
-    EXPECT_TRUE(this->said(" stopped") && !fs::exists(name(2))) << writer.error();
+    EXPECT_TRUE(this->said(this->stopped + name(2) + " stopped") && !fs::exists(name(2)))
+        << writer.error();
 }
