@@ -84,3 +84,14 @@ TEST(App, LoadsADroppedImage) {
     EXPECT_EQ(live.app.browser.loadedFileName, "tune.snd");
     EXPECT_EQ(live.app.reloadNotice, "not a .snd image");
 }
+
+// Padded to 1/60 s unless presenting waited (a present that returned at once did not):
+// elapsed, present waits, padding.
+TEST(FramePacing, PadsOnlyWhenPresentingDidNotWait) {
+    const std::tuple<double, bool, double> cases[] = {
+        // clang-format off
+        {0.005, false, 1 / 60.0 - 0.005}, {0.020, false, 0}, {0.007, true, 0},
+        {0.001, true, 1 / 60.0 - 0.001}}; // clang-format on
+    for (auto [elapsed, waits, pad] : cases)
+        EXPECT_NEAR(App::framePadding(elapsed, waits), pad, 1e-9) << elapsed << " " << waits;
+}

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <map>
 #include <numeric>
 #include <sstream>
 #include <string>
@@ -155,24 +156,29 @@ TEST(Instructions, HandAssembledCases) {
         p.check();
 }
 
-// Every branch under every N, Z, V, C: taken when (CC & mask) == value (bls: when not).
+// Every branch of both sets under every N, Z, V, C: taken as its condition says, 4 cycles.
 TEST(Instructions, BranchesTestTheirConditions) {
-    const std::uint8_t branches[][3] = {
-        {0x20, 0x00, 0x00}, {0x22, 0x05, 0x00}, {0x23, 0x05, 0x00}, // bra, bhi, bls
-        {0x24, 0x01, 0x00}, {0x25, 0x01, 0x01}, {0x26, 0x04, 0x00}, // bcc, bcs, bne
-        {0x27, 0x04, 0x04}, {0x2A, 0x08, 0x00}, {0x2B, 0x08, 0x08}, // beq, bpl, bmi
-    };
-    for (const auto& [opcode, mask, value] : branches) {
-        for (std::uint8_t cc = 0; cc < 16; ++cc) {
-            const bool taken = ((cc & mask) == value) != (opcode == 0x23);
-            Machine m;
-            m.program(0x0200, {opcode, 0x10});
-            m.cpu.CC = cc;
-            m.cpu.step();
-            EXPECT_EQ(std::tuple(m.cpu.PC, +m.cpu.CC, m.heat[0x0201], m.cpu.cycleCount),
-                      std::tuple(taken ? 0x0212 : 0x0202, +cc, taken ? 50u : 0u, 4u))
-                << std::hex << +opcode << " with CC " << +cc;
-        }
+    REQUIRE_INSTRUCTION_SET();
+    for (int run = 0; run < 2 * 16 * 16; ++run) {
+        const int op = 0x20 + run / 16 % 16, cc = run % 16; // NZVC
+        const bool n = cc & 8, z = cc & 4, v = cc & 2, c = cc & 1, board = run < 256;
+        const std::string& name = (board ? instructionSet() : chipInstructionSet())[op].mnemonic;
+        if (name.empty()) continue;
+        const bool taken =
+            std::map<std::string, bool>{
+                {"bra", true},   {"bhi", !c && !z},     {"bls", c || z},     {"bcc", !c},
+                {"bcs", c},      {"bne", !z},           {"beq", z},          {"bvc", !v},
+                {"bvs", v},      {"bpl", !n},           {"bmi", n},          {"bge", n == v},
+                {"blt", n != v}, {"bgt", !z && n == v}, {"ble", z || n != v}}
+                .at(name);
+        Machine m;
+        m.cpu.instructionSet = board ? InstructionSet::Board : InstructionSet::Complete;
+        m.program(0x0200, {static_cast<std::uint8_t>(op), 0x10});
+        m.cpu.CC = static_cast<std::uint8_t>(cc);
+        m.cpu.step();
+        EXPECT_EQ(std::tuple(m.cpu.PC, +m.cpu.CC, m.heat[0x0201], m.cpu.cycleCount),
+                  std::tuple(taken ? 0x0212 : 0x0202, cc, taken ? 50u : 0u, 4u))
+            << name << " with CC " << cc;
     }
 }
 

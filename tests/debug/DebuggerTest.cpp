@@ -1,6 +1,4 @@
-#include "audio/AudioEngine.h"
-#include "audio/ControlBlock.h"
-#include "tests/support/Machine.h"
+#include "tests/support/AudioRig.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +11,10 @@ using Kind = ControlBlock::Command::Kind;
 using Stop = DebugStatus::Stop;
 
 // A sound loop with a subroutine, running on the audio clock at speed 19.
-struct Rig {
-    Machine m;
-    ControlBlock control;
-    AudioEngine engine;
+struct Rig : AudioRig {
     const DebugStatus& status = engine.debugger.status;
 
     Rig() {
-        engine.cpu = &m.cpu, engine.control = &control;
         m.program(0xF800, {
                               0x86, 0x05,       // F800 ldaa #$05    2 cycles
                               0xB7, 0x04, 0x00, // F802 staa $0400   5
@@ -43,11 +37,6 @@ struct Rig {
             std::tuple(stepOver, stepOut, step);
         control.pending = true;
     }
-    std::vector<float> run(int samples) {
-        std::vector<float> out(static_cast<std::size_t>(samples), 99.0f);
-        audioCallback(&engine, reinterpret_cast<Uint8*>(out.data()), samples * 4);
-        return out;
-    }
     // Where and why the processor stands: PC, SP, cycles, running, the stop and its bytes.
     auto state() const {
         return std::tuple(m.cpu.PC, m.cpu.SP, m.cpu.cycleCount, control.isRunning(), status.stop,
@@ -56,7 +45,6 @@ struct Rig {
     std::uint64_t sinceStart() const { return m.cpu.cycleCount - status.runStart; }
 };
 
-const auto dac = [](int byte) { return AudioEngine::sampleFor(static_cast<std::uint8_t>(byte)); };
 constexpr std::uint64_t loop = 31; // cycles from F802 round to F802
 
 } // namespace
@@ -67,22 +55,22 @@ TEST(Debugger, BreakpointStopsBeforeItsInstruction) {
     Rig r;
     r.keys({{Kind::Break, 0xF806}});
     r.control.running = true;
-    EXPECT_EQ(r.run(4), std::vector<float>(4, 0.0f));
+    EXPECT_EQ(r.play(4), std::vector<float>(4, 0.0f));
     EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9u, false, Stop::Break, 0xF806, 0, 0));
     EXPECT_EQ(r.sinceStart(), 9u);
 
     r.control.running = true; // P
-    EXPECT_EQ(r.run(4), (std::vector{dac(5), 0.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(r.play(4), (std::vector{dac(5), 0.0f, 0.0f, 0.0f}));
     EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9 + loop, false, Stop::Break, 0xF806, 0, 0));
     EXPECT_EQ(r.sinceStart(), loop);
     r.keys({});
     r.control.reset = true; // R: the reason goes with the program's state; the point stays
-    r.run(1);
+    r.play(1);
     EXPECT_EQ(std::tuple(r.status.stop, r.status.breakCount), std::tuple(Stop::None, 1));
 
     r.keys({{Kind::Break, 0xF806}}); // toggled off: runs on
     r.control.running = true;
-    r.run(8);
+    r.play(8);
     EXPECT_EQ(std::tuple(r.control.isRunning(), r.status.breakCount), std::tuple(true, 0));
 }
 
@@ -93,7 +81,7 @@ TEST(Debugger, BreakpointAfterWaiWaitsForTheInterrupt) {
     r.m.program(0xF800, {0x3E, 0x01}); // wai ; nop
     r.keys({{Kind::Break, 0xF801}});
     r.control.running = true;
-    r.run(4);
+    r.play(4);
     EXPECT_EQ(std::tuple(r.control.isRunning(), r.m.cpu.waiting), std::tuple(true, true));
 }
 
@@ -103,19 +91,19 @@ TEST(Debugger, WatchpointStopsAfterTheWrite) {
     Rig r;
     r.keys({{Kind::Watch, 0xF801}, {Kind::Watch, 0x0400}});
     r.control.running = true;
-    r.run(2);
+    r.play(2);
     EXPECT_EQ(r.state(), std::tuple(0xF805, 0x7F, 7u, false, Stop::Watch, 0x0400, 0, 5));
     r.control.running = true;
-    r.run(4);
+    r.play(4);
     EXPECT_EQ(r.state(), std::tuple(0xF805, 0x7F, 7 + loop, false, Stop::Watch, 0x0400, 5, 6));
 
     r.keys({{Kind::Watch, 0x0400}, {Kind::Watch, 0x0010}});
     r.m.load(0xF811, {0xF8, 0x01}); // clr $F801: dropped by the write window
     r.control.running = true;
-    r.run(8);
+    r.play(8);
     EXPECT_TRUE(r.control.running);
     r.m.load(0xF811, {0x00, 0x10}); // clr $0010 again
-    r.run(4);
+    r.play(4);
     EXPECT_EQ(std::tuple(r.m.cpu.PC, r.control.isRunning(), r.status.stop, r.status.stopAddress,
                          r.status.before, r.status.after),
               std::tuple(0xF813, false, Stop::Watch, 0x0010, 0, 0));
@@ -127,11 +115,11 @@ TEST(Debugger, WatchpointStopsAfterTheWrite) {
 TEST(Debugger, StepOverAndOut) {
     Rig r;
     r.keys({}, true); // O on ldaa: one step
-    r.run(2);
+    r.play(2);
     EXPECT_EQ(r.state(), std::tuple(0xF802, 0x7F, 2u, false, Stop::None, 0, 0, 0));
     r.m.cpu.PC = 0xF806;
     r.keys({}, true); // O on jsr: the whole call
-    r.run(4);
+    r.play(4);
     EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 22u, false, Stop::None, 0, 0, 0));
     EXPECT_EQ(r.sinceStart(), 20u);
 
@@ -141,25 +129,25 @@ TEST(Debugger, StepOverAndOut) {
                       0x39});           // F828 rts
     std::tie(r.m.cpu.PC, r.m.memory[0x20]) = std::tuple(0xF825, 3);
     r.keys({}, true); // O over the outermost call: the inner ones return to F828 deeper down
-    r.run(8);
+    r.play(8);
     EXPECT_EQ(r.state(),
               std::tuple(0xF828, 0x7F, 22u + 9 + 2 * 19 + 10 + 3 * 5, false, Stop::None, 0, 0, 0));
 
     r.m.cpu.PC = 0xF806;
     r.keys({{Kind::Break, 0xF813}}, true); // a breakpoint inside the call
-    r.run(4);
+    r.play(4);
     EXPECT_EQ(r.state(), std::tuple(0xF813, 0x7D, 94u + 15, false, Stop::Break, 0xF813, 0, 0));
     r.keys({}, false, true); // U from there: out after the rts
-    r.run(4);
+    r.play(4);
     EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 109u + 5, false, Stop::None, 0xF813, 0, 0));
 
     r.keys({{Kind::Break, 0xF813}}, false, true); // U in the main loop: nothing to return from
-    r.run(64);
+    r.play(64);
     EXPECT_TRUE(r.control.running);
     r.control.running = false; // P stops it and the goal with it
-    r.run(1);
+    r.play(1);
     r.control.running = true;
-    r.run(64);
+    r.play(64);
     EXPECT_TRUE(r.control.running);
 }
 
@@ -169,7 +157,7 @@ TEST(Debugger, SoundCommandLatchesAndInterrupts) {
         Rig r;
         r.m.cpu.CC = masked ? Mc6802::flagI : 0;
         r.keys({{Kind::Sound, 0x3C}});
-        r.run(1);
+        r.play(1);
         EXPECT_EQ(std::tuple(+r.m.memory[0x0402], r.m.cpu.PC, r.m.cpu.SP, r.m.heat[0x0402]),
                   masked ? std::tuple(0x3C, 0xF800, 0x7F, 0u) : std::tuple(0x3C, 0xF900, 0x78, 0u));
     }
@@ -182,32 +170,14 @@ TEST(Debugger, AtMostEightPointsOfEachKind) {
     for (std::uint16_t a = 0; a < 8; ++a)
         commands.push_back({Kind::Break, static_cast<std::uint16_t>(0xF800 + a)});
     r.keys(commands);
-    r.run(1);
+    r.play(1);
     r.keys({{Kind::Break, 0xF900}});
-    r.run(1);
+    r.play(1);
     EXPECT_EQ(std::tuple(r.status.full, r.status.fullAddress), std::tuple(Stop::Break, 0xF900));
     r.keys({{Kind::Break, 0xF803}, {Kind::Break, 0xF908}});
-    r.run(1);
+    r.play(1);
     EXPECT_EQ(r.status.full, Stop::None);
     EXPECT_EQ(r.status.breakCount, 8);
     EXPECT_EQ(r.status.breakpoints, (std::array<std::uint16_t, 8>{0xF800, 0xF801, 0xF802, 0xF804,
                                                                   0xF805, 0xF806, 0xF807, 0xF908}));
-}
-
-// Every instruction run reaches the trace, however many fill the debugger's batches within
-// one sample. (What a record holds is checked through the trace file's lines.)
-TEST(Debugger, TraceRecordsEachInstruction) {
-    Rig r;
-    TraceRing ring(1024);
-    r.engine.traceTap = &ring;
-    r.m.cpu.PC = 0x0600; // zeros: skipped, a cycle each, a hundred to a sample
-    r.engine.speed = 100;
-    r.control.running = true;
-    r.run(3);
-    TraceRecord t[1024];
-    ASSERT_EQ(ring.pop(t, 1024), 300u);
-    for (std::size_t i = 1; i < 300; ++i)
-        ASSERT_EQ(std::tuple(t[i].pc, t[i].cycles),
-                  std::tuple(t[i - 1].pc + 1, t[i - 1].cycles + 1))
-            << i;
 }
