@@ -42,7 +42,7 @@ hummbox_room(capture
 # The version, in one place: the project's. The window title shows major.minor.
 configure_file(cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/ui/Version.h @ONLY)
 hummbox_room(ui
-    SOURCES ui/BitmapFont.cpp ui/DebugPanel.cpp ui/DebuggerScreen.cpp
+    SOURCES ui/BitmapFont.cpp ui/CommandBar.cpp ui/DebugPanel.cpp ui/DebuggerScreen.cpp
             ui/HelpOverlay.cpp ui/Scope.cpp ui/StatusLine.cpp
     LINKS hummbox_debug hummbox_cpu SDL2::SDL2)
 target_include_directories(hummbox_ui PUBLIC ${CMAKE_BINARY_DIR}/generated)
