@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "audio/Script.h"
 #include "cpu/Hex.h"
 
 #include <SDL.h>
@@ -144,6 +145,11 @@ bool App::iterate() {
         mode = modeRomSelect;
         SDL_PauseAudio(1);
         screen.scope.clear(); // the next ROM's trace starts flat
+    }
+
+    if (mode == modeDebugger && !options.scriptName.empty()) { // --script, once the image is in
+        runScript(options.script, options.scriptName, audio, &browser.labels);
+        options.scriptName.clear();
     }
 
     if (mode == modeDebugger) {

@@ -11,6 +11,8 @@ struct Options {
     InstructionSet cpu = InstructionSet::Board;
     std::filesystem::path directory; // listed and loaded from; empty: the working directory
     std::string image;               // a name in directory loaded at start; empty: none
+    std::string scriptName;          // --script: its path, and the text read from it
+    std::string script;
 };
 
 // hummbox [--cpu board|complete] [IMAGE | DIRECTORY]. Paths are checked here, before any

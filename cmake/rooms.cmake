@@ -29,11 +29,12 @@ endfunction()
 hummbox_room(ring)
 hummbox_room(cpu SOURCES cpu/Board.cpp cpu/CompleteSet.cpp cpu/Disassembler.cpp cpu/Mc6802.cpp)
 hummbox_room(debug
-    SOURCES debug/Command.cpp debug/Debugger.cpp debug/Expression.cpp debug/Labels.cpp debug/TraceLine.cpp
+    SOURCES debug/Command.cpp debug/Debugger.cpp debug/Expression.cpp debug/Labels.cpp
+            debug/TraceLine.cpp
     LINKS hummbox_cpu hummbox_ring)
 hummbox_room(audio
     SOURCES audio/AudioEngine.cpp audio/ControlBlock.cpp audio/Input.cpp
-            audio/OfflineRenderer.cpp audio/TypedEntry.cpp
+            audio/OfflineRenderer.cpp audio/Script.cpp audio/TypedEntry.cpp
     LINKS hummbox_debug hummbox_cpu hummbox_ring SDL2::SDL2)
 hummbox_room(capture
     SOURCES capture/NumberedFile.cpp capture/Recorder.cpp capture/ReplacingFile.cpp
