@@ -225,7 +225,10 @@ TEST(Debugger, TraceRecordsEachInstruction) {
 // counts up from 6 at F806, once a pass); setting it again replaces the condition, G clears it.
 TEST(Debugger, ConditionalBreakpointStopsOnlyWhenItHolds) {
     Rig r;
-    r.line("b f806 if a==8 && [0400]==7");
+    for (const char* line : {"b f900", "b f806 if a==8 && [0400]==7", "b f902", "d f900"}) {
+        r.line(line); // F806's condition moves along when F900 goes
+        r.run(1);
+    }
     r.control.running = true;
     r.run(8);
     EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9 + 2 * loop, false, Stop::Break, 0xF806, 0, 0));
@@ -235,18 +238,18 @@ TEST(Debugger, ConditionalBreakpointStopsOnlyWhenItHolds) {
     r.control.running = true;
     r.run(4);
     EXPECT_EQ(std::tuple(r.m.cpu.cycleCount, +r.m.cpu.A, r.status.breakCount),
-              std::tuple(9 + 3 * loop, 9, 1));
+              std::tuple(9 + 3 * loop, 9, 2));
     r.keys({{Kind::Break, 0xF806}});
     r.control.running = true;
     r.run(8);
-    EXPECT_EQ(std::tuple(r.control.isRunning(), r.status.breakCount), std::tuple(true, 0));
+    EXPECT_EQ(std::tuple(r.control.isRunning(), r.status.breakCount), std::tuple(true, 1));
 }
 
 // A watched range stops after a write into it while its condition holds; go ADDR stops once
 // at ADDR; register and memory writes land through the mailbox, memory without heat.
 TEST(Debugger, CommandLinesThroughTheMailbox) {
     Rig r;
-    r.line("w 03ff-0401 if [0400]==7");
+    r.line("w 03ff-0400 if [0400]==7");
     r.run(1); // stopped: nothing runs
     r.line("g");
     r.run(8);
