@@ -113,8 +113,9 @@ void takeLineEvent(const SDL_Event& event, Input::Line& line) {
         line.submitted = line.text;
         [[fallthrough]];
     case SDLK_ESCAPE:
+        // Text input stays on, as SDL starts it: stopped, the text of keys typed right after
+        // the next : would be lost before the poll that opens the line could start it again.
         line.open = false;
-        SDL_StopTextInput();
         break;
     case SDLK_BACKSPACE: // a whole character, however many bytes it takes
         while (!line.text.empty() && (line.text.back() & 0xC0) == 0x80)
