@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "audio/Script.h"
 #include "cpu/Hex.h"
 
 #include <SDL.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -118,6 +120,7 @@ bool App::iterate() {
     bool keepRunning = true;
 
     // In the debugger a new batch is collected only once the audio thread took the last.
+    input.debugging = mode == modeDebugger; // : and ; open the command line only there
     if (mode != modeDebugger || !control.pending.load(std::memory_order_acquire))
         keepRunning = input.poll(control);
     if (mode != modeDebugger) input.entry = {}; // G, W and S are the debugger's
@@ -129,7 +132,10 @@ bool App::iterate() {
         recorder.toggle();
     for (std::int32_t i = 0; i < keys.trace; ++i)
         tracer.toggle();
-    if (keys.help % 2 != 0) screen.helpShown = !screen.helpShown;
+    if (keys.help % 2 != 0) {
+        screen.helpShown = !screen.helpShown;
+        screen.helpCommands = false;
+    }
     for (std::int32_t i = 0; i < keys.fullscreen; ++i)
         screen.toggleFullscreen();
     if (keys.labels % 2 != 0 && !browser.labels.empty()) screen.labelled = !screen.labelled;
@@ -146,15 +152,29 @@ bool App::iterate() {
         screen.scope.clear(); // the next ROM's trace starts flat
     }
 
+    if (mode == modeDebugger && !options.scriptName.empty()) { // --script, once the image is in
+        runScript(options.script, options.scriptName, audio, &browser.labels);
+        options.scriptName.clear();
+    }
+
     if (mode == modeDebugger) {
         reloadIfChanged();
         // One consistent copy per frame; the audio thread is held off only for the copy and
         // the heat pass, never for the drawing.
         SDL_LockAudio();
+        // With no batch pending the copy holds every one sent: a command line may be read
+        // against it.
+        const bool settled = !control.pending.load(std::memory_order_acquire);
         snapshot.capture(cpu, audio.editCursor, audio.speed);
         snapshot.debug = audio.debugger.status;
         DebuggerScreen::lightAndAge(cpu, !control.isRunning());
         SDL_UnlockAudio();
+        if (settled && input.runSubmitted(control, snapshot.cpu, snapshot.debug, &browser.labels))
+            screen.helpShown = screen.helpCommands = true;
+        CommandBar& bar = screen.commandBar;
+        std::tie(bar.open, bar.text, bar.last, bar.answer, bar.failed) =
+            std::tie(input.line.open, input.line.text, input.line.last, input.line.answer,
+                     input.line.failed);
         float samples[1024];
         for (std::size_t n; (n = scopeRing.pop(samples, 1024)) > 0;)
             screen.scope.feed(samples, n);

@@ -5,13 +5,16 @@
 
 #include <SDL.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <system_error>
 
 namespace {
 
 constexpr const char* usage =
-    "usage: hummbox [--cpu SET] [--last] [IMAGE.snd | DIRECTORY]\n"
+    "usage: hummbox [--cpu SET] [--last] [--script FILE] [IMAGE.snd | DIRECTORY]\n"
     "Emulates the sound board and its debugger.\n"
     "  IMAGE.snd     load this ROM image at once and show the debugger, stopped; the\n"
     "                selection screen (L) lists the image's directory\n"
@@ -19,6 +22,7 @@ constexpr const char* usage =
     "                (without either: the working directory)\n"
     "  --cpu SET     board (default) or complete: the instruction set\n"
     "  --last        without IMAGE or DIRECTORY: load the image loaded last time\n"
+    "  --script FILE run FILE's lines as debugger commands once the image is loaded\n"
     "  --help        show this and exit\n"
     "  --version     show the version and exit\n"
     "  --            end of options: a path after it may begin with '-'\n";
@@ -68,6 +72,22 @@ std::string CommandLine::useLast(Options& options, const std::string& last) {
            "; listing the working directory\n";
 }
 
+namespace {
+
+// The whole of a script file, or the reason it cannot be read.
+std::string readScript(const std::string& path, std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::strerror(errno);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    const int error = std::ferror(file) != 0 ? errno : 0;
+    std::fclose(file);
+    return error != 0 ? std::strerror(error) : "";
+}
+
+} // namespace
+
 CommandLine CommandLine::parse(int argc, const char* const* argv) {
     CommandLine result;
     bool optionsEnd = false, havePath = false;
@@ -92,6 +112,12 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
                 }
                 if (!parseInstructionSet(set, result.options.cpu))
                     return fail(std::string(argv[i]) + ": --cpu takes board or complete");
+            } else if (arg == "--script" || arg.starts_with("--script=")) {
+                std::string& name = result.options.scriptName;
+                if (arg == "--script" && ++i == argc) return fail("--script: needs a file");
+                name = arg == "--script" ? argv[i] : std::string(arg.substr(9));
+                if (const std::string why = readScript(name, result.options.script); !why.empty())
+                    return fail(name + ": cannot read the script: " + why);
             } else {
                 return fail(std::string(arg) + ": unknown option (try --help)");
             }

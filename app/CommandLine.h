@@ -12,6 +12,8 @@ struct Options {
     std::filesystem::path directory; // listed and loaded from; empty: the working directory
     std::string image;               // a name in directory loaded at start; empty: none
     bool last = false;               // --last: without a path, the image loaded last time
+    std::string scriptName;          // --script: its path, and the text read from it
+    std::string script;
 };
 
 // hummbox [--cpu board|complete] [--last] [IMAGE | DIRECTORY]. Paths are checked here, before any

@@ -70,6 +70,8 @@ void AudioEngine::applyCommands() {
         }
     }
 
+    if (c.hasLine) apply(c.line);
+
     if (c.irq) cpu->irq();
 
     if (c.hexDigit != -1) {
@@ -96,6 +98,47 @@ void AudioEngine::applyCommands() {
     if (c.reset) {
         cpu->reset();
         debugger.processorReset();
+    }
+}
+
+void AudioEngine::apply(const DebugCommand& command) {
+    using Kind = DebugCommand::Kind;
+    using Register = DebugCommand::Register;
+    Mc6802& p = *cpu;
+    const auto byte = static_cast<std::uint8_t>(command.value);
+    switch (command.kind) {
+    case Kind::Break: debugger.setBreak(command.address, command.condition); break;
+    case Kind::Watch: debugger.setWatch(p, command.address, command.end, command.condition); break;
+    case Kind::Delete: debugger.remove(p, command.address); break;
+    case Kind::DeleteAll: debugger.removeAll(p); break;
+    case Kind::Go:
+        if (!control->isRunning()) {
+            debugger.cancelGoal();
+            debugger.started(p);
+            wasRunning = true;
+            control->setRunning(true);
+        }
+        if (command.hasAddress) debugger.runTo(command.address);
+        break;
+    case Kind::Register:
+        switch (command.reg) {
+        case Register::A: p.A = byte; break;
+        case Register::B: p.B = byte; break;
+        case Register::X: p.X = command.value; break;
+        case Register::SP: p.SP = command.value; break;
+        case Register::PC: p.PC = command.value; break;
+        case Register::CC:
+            p.CC = p.instructionSet == InstructionSet::Complete ? byte | Mc6802::ccHighOnes : byte;
+            break;
+        }
+        break;
+    case Kind::Memory: p.memory[command.address] = byte; break; // an edit: no heat
+    case Kind::Send:
+        p.memory[Mc6802::commandLatch] = byte;
+        p.irq();
+        break;
+    case Kind::None:
+    case Kind::Help: break;
     }
 }
 

@@ -12,6 +12,7 @@
 class SampleRing;
 struct Mc6802;
 struct ControlBlock;
+struct DebugCommand;
 
 // The audio callback's context. The callback is the emulated board's clock: every output
 // sample moves the clock on by speed cycles, runs the processor until it has reached the
@@ -50,6 +51,9 @@ struct AudioEngine {
 
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();
+    // Does what a command line asked for. Audio thread (from the batch), or the main thread
+    // inside SDL_LockAudio.
+    void apply(const DebugCommand& command);
 
     // Opens SDL's audio device, paused, for 48 kHz mono float with this engine's callback;
     // SDL converts if the hardware wants another format. Returns SDL_OpenAudio's result.

@@ -16,4 +16,5 @@ void ControlBlock::clearBatch() {
     stepOver = false;
     stepOut = false;
     commandCount = 0;
+    hasLine = false;
 }

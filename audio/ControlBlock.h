@@ -1,5 +1,7 @@
 #pragma once
 
+#include "debug/Command.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -40,6 +42,10 @@ struct ControlBlock {
     static constexpr std::int32_t maxCommands = 8;
     std::array<Command, maxCommands> commands{};
     std::int32_t commandCount = 0;
+    // A line of the command line, read and checked by the main thread; it travels in a
+    // batch of its own.
+    bool hasLine = false;
+    DebugCommand line;
     std::atomic<bool> pending{false};
 
     // Resets every batch field to "no command"; running and pending are left alone.

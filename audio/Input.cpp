@@ -1,6 +1,9 @@
 #include "audio/Input.h"
 
 #include "audio/ControlBlock.h"
+#include "debug/Command.h"
+
+#include <utility>
 
 namespace {
 
@@ -79,17 +82,93 @@ void applyKey(SDL_Keycode key, Input& input, ControlBlock& control) {
     }
 }
 
+void openLine(Input& input) {
+    input.line.open = true;
+    input.line.text.clear();
+    input.line.recalled = input.line.history.size();
+    input.line.skipOpener = true;
+    input.entry = TypedEntry{};
+    SDL_StartTextInput();
+}
+
+// An event while the command line is open: text, Return, Escape, Backspace, Up and Down.
+void takeLineEvent(const SDL_Event& event, Input::Line& line) {
+    if (event.type == SDL_TEXTINPUT) {
+        const std::string text = event.text.text;
+        if (!std::exchange(line.skipOpener, false) || (text != ":" && text != ";"))
+            line.text = (line.text + text).substr(0, Input::Line::maxLength);
+        return;
+    }
+    if (event.type != SDL_KEYDOWN) return;
+    line.skipOpener = false;
+    const std::vector<std::string>& history = line.history;
+    switch (event.key.keysym.sym) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        if (!line.text.empty() && (history.empty() || history.back() != line.text)) {
+            if (history.size() == Input::Line::historyLength)
+                line.history.erase(line.history.begin());
+            line.history.push_back(line.text);
+        }
+        line.submitted = line.text;
+        [[fallthrough]];
+    case SDLK_ESCAPE:
+        // Text input stays on, as SDL starts it: stopped, the text of keys typed right after
+        // the next : would be lost before the poll that opens the line could start it again.
+        line.open = false;
+        break;
+    case SDLK_BACKSPACE: // a whole character, however many bytes it takes
+        while (!line.text.empty() && (line.text.back() & 0xC0) == 0x80)
+            line.text.pop_back();
+        if (!line.text.empty()) line.text.pop_back();
+        break;
+    case SDLK_UP:
+        if (line.recalled > 0) line.text = history[--line.recalled];
+        break;
+    case SDLK_DOWN:
+        if (line.recalled < history.size()) ++line.recalled;
+        line.text = line.recalled < history.size() ? history[line.recalled] : "";
+        break;
+    default: break;
+    }
+}
+
 } // namespace
+
+bool Input::runSubmitted(ControlBlock& control, const Mc6802& cpu, const DebugStatus& status,
+                         const Labels* labels) {
+    if (line.submitted.empty()) return false;
+    DebugCommand command;
+    const bool good =
+        DebugCommand::parse(line.submitted, labels, cpu, status, command, line.answer);
+    line.last = std::exchange(line.submitted, "");
+    line.failed = !good;
+    if (!good || command.kind == DebugCommand::Kind::Help) return good;
+    control.clearBatch();
+    control.line = command;
+    control.hasLine = true;
+    control.pending.store(true, std::memory_order_release);
+    return false;
+}
 
 bool Input::poll(ControlBlock& control) {
     control.clearBatch();
+    // A line run waits for runSubmitted; the keys after it wait for it.
+    if (!line.submitted.empty()) return true;
     // A batch holds a few completed entries; any keys after a full one wait for the next
     // poll, still queued and in order.
     while (control.commandCount < ControlBlock::maxCommands && SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) return false;
-        if (event.type == SDL_DROPFILE && event.drop.file != nullptr) {
-            dropped = event.drop.file;
-            SDL_free(event.drop.file);
+        if (event.type == SDL_DROPFILE) {
+            if (event.drop.file != nullptr) {
+                dropped = event.drop.file;
+                SDL_free(event.drop.file);
+            }
+            continue;
+        }
+        if (line.open) {
+            takeLineEvent(event, line);
+            if (!line.submitted.empty()) break;
             continue;
         }
         if (event.type != SDL_KEYDOWN) continue;
@@ -101,6 +180,10 @@ bool Input::poll(ControlBlock& control) {
             continue;
         }
         if (entry.open() && takeEntryKey(key, entry, control)) continue;
+        if (debugging && (key == SDLK_SEMICOLON || key == SDLK_COLON)) {
+            openLine(*this);
+            continue;
+        }
         applyKey(key, *this, control);
     }
     // Last, and a release: the audio thread that sees it also sees the whole batch.

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -61,7 +62,9 @@ void place(std::vector<std::uint8_t>& memory, std::uint16_t address,
 // board's on every opcode it uses), so the two sets' speeds compare directly.
 // Debugged runs the processor through the debugger's checked loop with eight breakpoints and
 // eight watchpoints set where the program never goes or writes.
-enum class Loop { Step, RunUntil, Debugged };
+// Conditional does the same with eight conditional breakpoints on the loop's own instructions,
+// whose conditions never hold: each is evaluated whenever PC passes its address.
+enum class Loop { Step, RunUntil, Debugged, Conditional };
 
 template <Loop How, InstructionSet Set = InstructionSet::Board>
 void soundProgram(benchmark::State& state) {
@@ -78,9 +81,18 @@ void soundProgram(benchmark::State& state) {
     cpu.reset();
 
     Debugger debugger;
+    Expression never;
+    std::string error;
+    Expression::compile("sp==0 && [0400]>a", nullptr, never, error);
+    constexpr std::uint16_t loopInstructions[] = {0xF808, 0xF80A, 0xF80D, 0xF810,
+                                                  0xF811, 0xF812, 0xF827, 0xF828};
     for (std::uint16_t i = 0; i < DebugStatus::maxPoints; ++i) {
-        debugger.toggleBreak(static_cast<std::uint16_t>(0xF900 + i));
-        debugger.toggleWatch(cpu, static_cast<std::uint16_t>(0x0020 + i));
+        if constexpr (How == Loop::Conditional) {
+            debugger.setBreak(loopInstructions[i], never);
+        } else {
+            debugger.toggleBreak(static_cast<std::uint16_t>(0xF900 + i));
+            debugger.toggleWatch(cpu, static_cast<std::uint16_t>(0x0020 + i));
+        }
     }
 
     constexpr std::uint64_t speed = 19;
@@ -92,7 +104,7 @@ void soundProgram(benchmark::State& state) {
             const std::uint64_t target = ++sampleCount * speed;
             if constexpr (How == Loop::RunUntil) {
                 cpu.runUntil(target);
-            } else if constexpr (How == Loop::Debugged) {
+            } else if constexpr (How == Loop::Debugged || How == Loop::Conditional) {
                 debugger.runUntil(cpu, target, nullptr);
             } else {
                 while (cpu.cycleCount < target)
@@ -110,6 +122,7 @@ void soundProgram(benchmark::State& state) {
 BENCHMARK(soundProgram<Loop::Step>)->Name("soundProgram/step");
 BENCHMARK(soundProgram<Loop::RunUntil>)->Name("soundProgram/runUntil");
 BENCHMARK(soundProgram<Loop::Debugged>)->Name("soundProgram/debugged");
+BENCHMARK(soundProgram<Loop::Conditional>)->Name("soundProgram/conditional");
 BENCHMARK(soundProgram<Loop::Step, InstructionSet::Complete>)->Name("soundProgram/complete/step");
 BENCHMARK(soundProgram<Loop::RunUntil, InstructionSet::Complete>)
     ->Name("soundProgram/complete/runUntil");

@@ -31,11 +31,12 @@ endfunction()
 hummbox_room(ring)
 hummbox_room(cpu SOURCES cpu/Board.cpp cpu/CompleteSet.cpp cpu/Disassembler.cpp cpu/Mc6802.cpp)
 hummbox_room(debug
-    SOURCES debug/Debugger.cpp debug/Expression.cpp debug/Labels.cpp debug/TraceLine.cpp
+    SOURCES debug/Command.cpp debug/Debugger.cpp debug/Expression.cpp debug/Labels.cpp
+            debug/TraceLine.cpp
     LINKS hummbox_cpu hummbox_ring)
 hummbox_room(audio
     SOURCES audio/AudioEngine.cpp audio/ControlBlock.cpp audio/Input.cpp
-            audio/OfflineRenderer.cpp audio/TypedEntry.cpp
+            audio/OfflineRenderer.cpp audio/Script.cpp audio/TypedEntry.cpp
     LINKS hummbox_debug hummbox_cpu hummbox_ring SDL2::SDL2)
 hummbox_room(capture
     SOURCES capture/NumberedFile.cpp capture/Recorder.cpp capture/ReplacingFile.cpp
@@ -44,7 +45,7 @@ hummbox_room(capture
 # The version, in one place: the project's. The window title shows major.minor.
 configure_file(cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/ui/Version.h @ONLY)
 hummbox_room(ui
-    SOURCES ui/BitmapFont.cpp ui/DebugPanel.cpp ui/DebuggerScreen.cpp
+    SOURCES ui/BitmapFont.cpp ui/CommandBar.cpp ui/DebugPanel.cpp ui/DebuggerScreen.cpp
             ui/HelpOverlay.cpp ui/Scope.cpp ui/StatusLine.cpp
     LINKS hummbox_debug hummbox_cpu SDL2::SDL2)
 target_include_directories(hummbox_ui PUBLIC ${CMAKE_BINARY_DIR}/generated)

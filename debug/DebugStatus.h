@@ -16,6 +16,7 @@ struct DebugStatus {
     std::array<std::uint16_t, maxPoints> breakpoints{}; // the first breakCount, in the order set
     std::int32_t breakCount = 0;
     std::array<std::uint16_t, maxPoints> watchpoints{};
+    std::array<std::uint16_t, maxPoints> watchEnds{}; // each watchpoint's last byte
     std::int32_t watchCount = 0;
     Stop stop = Stop::None; // None again once the processor runs or steps
     std::uint16_t stopAddress = 0;

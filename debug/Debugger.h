@@ -1,6 +1,7 @@
 #pragma once
 
 #include "debug/DebugStatus.h"
+#include "debug/Expression.h"
 #include "debug/TraceRing.h"
 
 #include <array>
@@ -24,6 +25,23 @@ class Debugger {
     // note the refusal in status, and returns false.
     bool toggleBreak(std::uint16_t address);
     bool toggleWatch(Mc6802& cpu, std::uint16_t address);
+    // The command line's points. setBreak sets a breakpoint at address, or replaces the
+    // condition of the one there; it stops only while condition (when not empty) is
+    // non-zero. setWatch sets a write watchpoint on first..last, or replaces the one that
+    // starts at first; it stops only while condition holds after the write. A ninth is
+    // refused as G and W refuse it.
+    bool setBreak(std::uint16_t address, const Expression& condition);
+    bool setWatch(Mc6802& cpu, std::uint16_t first, std::uint16_t last,
+                  const Expression& condition);
+    // Clears the breakpoint at address and the watchpoint that starts there.
+    void remove(Mc6802& cpu, std::uint16_t address);
+    // Clears every breakpoint and watchpoint.
+    void removeAll(Mc6802& cpu);
+    // go ADDR: the run stops once, before the instruction at address.
+    void runTo(std::uint16_t address) {
+        goal = Goal::Reach;
+        goalPc = address;
+    }
 
     // O, with the processor stopped: a JSR or BSR at PC becomes a goal (true: run until it
     // has returned to the instruction after it); anything else is stepped (false).
@@ -57,14 +75,24 @@ class Debugger {
     void step(Mc6802& cpu, TraceRing* trace);
 
   private:
-    enum class Goal : std::uint8_t { None, Return, Out };
+    enum class Goal : std::uint8_t { None, Return, Out, Reach };
 
     bool refuse(DebugStatus::Stop list, std::uint16_t address);
+    void dropBreak(std::int32_t index);
+    void dropWatch(Mc6802& cpu, std::int32_t index);
+    // Marks in cpu.watched the bytes of the write window that some watchpoint covers.
+    void markWatches(Mc6802& cpu) const;
+    // Whether a watchpoint covering the byte just written has its condition met.
+    bool watchHolds(const Mc6802& cpu) const;
     // Executes one instruction and, with a trace, batches its record; returns its opcode.
     std::uint8_t execute(Mc6802& cpu, const TraceRing* trace);
     void flush(TraceRing* trace);
 
+    // 1 + the index of the breakpoint at each address, 0 for none.
     std::array<std::uint8_t, 65536> breakAt{};
+    // The conditions, by the index of their point in status.
+    std::array<Expression, DebugStatus::maxPoints> breakIf{};
+    std::array<Expression, DebugStatus::maxPoints> watchIf{};
     Goal goal = Goal::None;
     std::uint16_t goalPc = 0;
     std::uint16_t goalSp = 0;

@@ -172,7 +172,7 @@ void DebuggerScreen::fitToWindow() {
 }
 
 void DebuggerScreen::drawOverlays() {
-    if (helpShown) HelpOverlay::draw(renderer, *font);
+    if (helpShown) HelpOverlay::draw(renderer, *font, helpCommands);
 }
 
 void DebuggerScreen::toggleFullscreen() {
@@ -263,6 +263,14 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
         setColour(*font, r == DebugPanel::stopRow ? breakColour : statusColour);
         font->drawText(panelRow, DebugPanel::columns, DebugPanel::x, 8 * r);
     }
+    char bar[CommandBar::columns + 1];
+    int answerAt = 0;
+    commandBar.format(bar, answerAt);
+    setColour(*font, commandBar.open ? white : statusColour);
+    font->drawText(bar, static_cast<std::size_t>(answerAt), CommandBar::x, CommandBar::y);
+    setColour(*font, commandBar.failed ? breakColour : white);
+    font->drawText(bar + answerAt, static_cast<std::size_t>(CommandBar::columns - answerAt),
+                   CommandBar::x + 8 * answerAt, CommandBar::y);
     scope.draw(renderer);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/BitmapFont.h"
+#include "ui/CommandBar.h"
 #include "ui/DebugPanel.h"
 #include "ui/Scope.h"
 #include "ui/StatusLine.h"
@@ -40,6 +41,8 @@ struct DebuggerScreen {
     StatusLine status; // filled by the App each frame, drawn by drawFrame
     DebugPanel panel;  // likewise; its breakpoints are also marked in the listing
     bool helpShown = false;
+    bool helpCommands = false;      // the help shows the command line's page, not the keys
+    CommandBar commandBar;          // filled by the App each frame
     const Labels* labels = nullptr; // set by the App; the labelled listing reads them
     bool labelled = false;          // N: the listing names addresses by their labels
     Scope scope;                    // fed by the App with the audio output, drawn by drawFrame

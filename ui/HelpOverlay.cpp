@@ -35,7 +35,14 @@ void HelpOverlay::format(int line, char (&out)[lineColumns + 1]) {
     }
 }
 
-void HelpOverlay::draw(SDL_Renderer* renderer, BitmapFont& font) {
+void HelpOverlay::formatCommands(int line, char (&out)[lineColumns + 1]) {
+    std::memset(out, ' ', lineColumns);
+    out[lineColumns] = '\0';
+    if (line >= 0 && line < commandCount) put(out, commands[line], lineColumns);
+    if (line == lineCount - 1) put(out, "H closes this help", lineColumns);
+}
+
+void HelpOverlay::draw(SDL_Renderer* renderer, BitmapFont& font, bool showCommands) {
     Uint8 r, g, b, a;
     SDL_GetRenderDrawColor(renderer, &r, &g, &b, &a);
     const SDL_Rect box{textX - 8, textY - 8, 8 * lineColumns + 16, 8 * lineCount + 16};
@@ -47,8 +54,11 @@ void HelpOverlay::draw(SDL_Renderer* renderer, BitmapFont& font) {
 
     char text[lineColumns + 1];
     for (int line = 0; line < lineCount; ++line) {
-        format(line, text);
-        if (line < 4 || line == lineCount - 1)
+        if (showCommands)
+            formatCommands(line, text);
+        else
+            format(line, text);
+        if (line < (showCommands ? 1 : 4) || line == lineCount - 1)
             font.setColor(255, 100, 100);
         else
             font.setColor(255, 255, 255);

@@ -49,8 +49,29 @@ struct HelpOverlay {
     static constexpr int textX = (740 - 8 * lineColumns) / 2;
     static constexpr int textY = (756 - 8 * lineCount) / 2;
 
+    // The command line's page, shown by its help command; the key page's box and title
+    // rows, one command a line.
+    static constexpr const char* commands[] = {
+        "Command line (: or ; opens it, Return runs, Escape closes, Up / Down recall)",
+        "",
+        "break ADDR [if EXPR]        b  breakpoint; with EXPR only while EXPR is not 0",
+        "watch ADDR[-END] [if EXPR]  w  stop after a write to ADDR..END",
+        "delete ADDR | all           d  remove the points at ADDR, or every one",
+        "go [ADDR]                   g  run; with ADDR stop once PC gets there",
+        "a= b= x= sp= pc= cc= EXPR      set a register",
+        "[ADDR]=EXPR                    write a byte of 0000-0410 (no heat)",
+        "send EXPR                   s  sound command: byte to 0402, then interrupt",
+        "help                           this page",
+        "",
+        "EXPR: a b x sp pc cc, flags c v z n i h, [E] byte, {E} word, labels,",
+        "hex (f812 $f812 0xf812), #decimal, and C's operators: a==3 && [0400]>7f",
+    };
+    static constexpr int commandCount = static_cast<int>(sizeof commands / sizeof commands[0]);
+
     // Line `line` of the box as lineColumns characters, blank-padded.
     static void format(int line, char (&out)[lineColumns + 1]);
-    // Draws the box; the renderer's draw colour is left as it was.
-    static void draw(SDL_Renderer* renderer, BitmapFont& font);
+    // The same for the command page.
+    static void formatCommands(int line, char (&out)[lineColumns + 1]);
+    // Draws the box, the keys or the commands; the renderer's draw colour is left as it was.
+    static void draw(SDL_Renderer* renderer, BitmapFont& font, bool showCommands = false);
 };

@@ -10,11 +10,19 @@
 
 namespace {
 
-// Queues events such as "shift+A Keypad_1 up+P quit" (SDL key names, '_' for a blank).
+// Queues events such as "shift+A Keypad_1 up+P quit" (SDL key names, '_' for a blank), and
+// "'b_f806" for the text typed.
 void push(const std::string& list) {
     std::istringstream in(list);
     for (std::string key; in >> key;) {
         SDL_Event e{};
+        if (key[0] == '\'') {
+            e.type = SDL_TEXTINPUT;
+            std::replace(key.begin(), key.end(), '_', ' ');
+            std::snprintf(e.text.text, sizeof e.text.text, "%s", key.c_str() + 1);
+            ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+            continue;
+        }
         const auto take = [&](const std::string& prefix) {
             const bool has = key.rfind(prefix, 0) == 0;
             key.erase(0, has ? prefix.size() : 0);
@@ -119,5 +127,52 @@ TEST(InputPoll, KeysBecomeOneBatch) {
         EXPECT_EQ(describe(input, control), c.batch);
         EXPECT_TRUE(c.next.empty() || (input.poll(control) && describe(input, control) == c.next));
     }
+    SDL_Quit();
+}
+
+// : or ; (with the text event its key makes) opens the command line on the debugger screen;
+// then every key goes to it, Escape closes it without quitting, Return runs it and leaves the
+// keys after it queued. Each row: events, the batch, whether the line is open and its text
+// (or what Return submitted). A line equal to the last one run is not kept twice.
+TEST(InputPoll, TheCommandLineTakesEveryKey) {
+    const struct {
+        bool debugging;
+        std::string events, batch, line;
+    } cases[] = {
+        {false, "; ';", "pending", "closed ''"},
+        {true, "; ';", "pending", "open ''"},
+        {true, "shift+; ': 'b_f806 Return P", "pending", "closed submitted=b f806"},
+        {true, "; '; 1 '1 [ '[ I 'i Backspace G 'g", "pending", "open '1[g'"},
+        {true, "; '; 'a=1 Escape P", "run pending", "closed 'a=1'"},
+        {true, "G 1 ; '; '; Escape", "pending", "closed ';'"},
+        {true, "; '; 'x=ff Return", "pending", "closed submitted=x=ff"},
+        {true, "; '; Up Up Up", "pending", "open 'a=1'"},
+        {true, "; '; Up Up Down", "pending", "open 'x=ff'"},
+        {true, "; '; Up Down 'g Down", "pending", "open ''"},
+        {true, "; '; 'go quit", "", "open 'go'"},
+    };
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS), 0) << SDL_GetError();
+    Input input;
+    input.line.history = {"a=1", "b f806"};
+    ControlBlock control;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.events);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        input.line.open = false;
+        input.line.submitted.clear();
+        input.entry = {};
+        input.debugging = c.debugging;
+        control.running = false;
+        control.pending = false;
+        push(c.events);
+        const bool keepRunning = input.poll(control);
+        EXPECT_EQ(keepRunning, c.events.find("quit") == std::string::npos);
+        EXPECT_EQ(describe(input, control), c.batch);
+        const Input::Line& l = input.line;
+        EXPECT_EQ((l.open ? "open " : "closed ") +
+                      (l.submitted.empty() ? "'" + l.text + "'" : "submitted=" + l.submitted),
+                  c.line);
+    }
+    EXPECT_EQ(input.line.history, (std::vector<std::string>{"a=1", "b f806", "x=ff"}));
     SDL_Quit();
 }

@@ -1,3 +1,4 @@
+#include "debug/Command.h"
 #include "tests/support/AudioRig.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,14 @@ struct Rig : AudioRig {
         std::tie(control.stepOver, control.stepOut, control.step) =
             std::tuple(stepOver, stepOut, step);
         control.pending = true;
+    }
+    // A command line, read against the processor and sent as a batch of its own.
+    void line(const char* text) {
+        control.clearBatch();
+        std::string answer;
+        ASSERT_TRUE(DebugCommand::parse(text, nullptr, m.cpu, status, control.line, answer))
+            << answer;
+        control.hasLine = control.pending = true;
     }
     // Where and why the processor stands: PC, SP, cycles, running, the stop and its bytes.
     auto state() const {
@@ -180,4 +189,59 @@ TEST(Debugger, AtMostEightPointsOfEachKind) {
     EXPECT_EQ(r.status.breakCount, 8);
     EXPECT_EQ(r.status.breakpoints, (std::array<std::uint16_t, 8>{0xF800, 0xF801, 0xF802, 0xF804,
                                                                   0xF805, 0xF806, 0xF807, 0xF908}));
+}
+
+// A conditional breakpoint stops only when its condition holds before the instruction (A
+// counts up from 6 at F806, once a pass); setting it again replaces the condition, G clears it.
+TEST(Debugger, ConditionalBreakpointStopsOnlyWhenItHolds) {
+    Rig r;
+    for (const char* line : {"b f900", "b f806 if a==8 && [0400]==7", "b f902", "d f900"}) {
+        r.line(line); // F806's condition moves along when F900 goes
+        r.play(1);
+    }
+    r.control.running = true;
+    r.play(8);
+    EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9 + 2 * loop, false, Stop::Break, 0xF806, 0, 0));
+    EXPECT_EQ(+r.m.cpu.A, 8);
+    r.line("break f806 if a==a"); // replaced: stops on the next pass
+    r.play(1);
+    r.control.running = true;
+    r.play(4);
+    EXPECT_EQ(std::tuple(r.m.cpu.cycleCount, +r.m.cpu.A, r.status.breakCount),
+              std::tuple(9 + 3 * loop, 9, 2));
+    r.keys({{Kind::Break, 0xF806}});
+    r.control.running = true;
+    r.play(8);
+    EXPECT_EQ(std::tuple(r.control.isRunning(), r.status.breakCount), std::tuple(true, 1));
+}
+
+// A watched range stops after a write into it while its condition holds; go ADDR stops once
+// at ADDR; register and memory writes land through the mailbox, memory without heat.
+TEST(Debugger, CommandLinesThroughTheMailbox) {
+    Rig r;
+    r.line("w 03ff-0400 if [0400]==7");
+    r.play(1); // stopped: nothing runs
+    r.line("g");
+    r.play(8);
+    EXPECT_EQ(r.state(), std::tuple(0xF805, 0x7F, 7 + 2 * loop, false, Stop::Watch, 0x0400, 6, 7));
+    r.line("d 3ff");
+    r.play(1);
+    r.line("go f813");
+    r.play(4);
+    EXPECT_EQ(r.state(),
+              std::tuple(0xF813, 0x7D, 7 + 2 * loop + 17, false, Stop::None, 0x0400, 6, 7));
+    const std::tuple<const char*, std::tuple<int, int, int, int, int, int>> sets[] = {
+        // clang-format off
+        {"a=#200", {200, 0, 4, 0, 0xF813, 0x7D}},         {"b=a+1", {200, 201, 4, 0, 0xF813, 0x7D}},
+        {"x=1234", {200, 201, 4, 0x1234, 0xF813, 0x7D}},  {"cc=3f", {200, 201, 0x3F, 0x1234, 0xF813, 0x7D}},
+        {"pc=f800", {200, 201, 0x3F, 0x1234, 0xF800, 0x7D}},
+        {"sp=sp+2", {200, 201, 0x3F, 0x1234, 0xF800, 0x7F}}}; // clang-format on
+    for (const auto& [text, after] : sets) {
+        r.line(text);
+        r.play(1);
+        EXPECT_EQ(registers(r.m.cpu), after) << text;
+    }
+    r.line("[0410]=a+#10");
+    r.play(1);
+    EXPECT_EQ(std::tuple(+r.m.memory[0x0410], r.m.heat[0x0410]), std::tuple(210, 0u));
 }
