@@ -44,7 +44,8 @@ TEST(CommandLine, AcceptsUsablePathsAndRefusesTheRest) {
     }
     const std::vector<const char*> refused[] = {// clang-format off
         {"-dash.snd"}, {"missing.snd"}, {"fifo.snd"}, {""}, {"tune.snd", "sub dir"},
-        {"--", "--help"}, {"--cpu", "z80"}, {"tune.snd", "--cpu="}, {"--cpu"}}; // clang-format on
+        {"--", "--help"}, {"--cpu", "z80"}, {"tune.snd", "--cpu="}, {"--cpu"},
+        {"--script", "missing.txt"}, {"--script", "sub dir"}}; // clang-format on
     for (const auto& args : refused) {
         const CommandLine parsed = parse(args);
         SCOPED_TRACE(parsed.message);
@@ -52,6 +53,7 @@ TEST(CommandLine, AcceptsUsablePathsAndRefusesTheRest) {
         EXPECT_EQ(std::count(parsed.message.begin(), parsed.message.end(), '\n'), 1);
         EXPECT_NE(parsed.message.find(std::string(args.back()) + ":"), std::string::npos);
     }
+    EXPECT_EQ(parse({"--script=tune.bin", "tune.snd"}).options.script.size(), 2048u);
     EXPECT_EQ(parse({"--version"}).message.rfind("hummbox 0.", 0), 0u);
     const CommandLine help = parse({"--help", "missing.snd"});
     EXPECT_EQ(help.exitStatus, 0);
