@@ -25,7 +25,7 @@ sound=$(tail -c +45 chime.wav | tr -d '\000' | wc -c)
 run() {
     SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software \
         SDL_FRAMEBUFFER_ACCELERATION=0 \
-        timeout --preserve-status -s TERM 2 "$prefix/bin/hummbox" "$prefix/share/hummbox/demo.snd" \
+        timeout --preserve-status -k 5 -s TERM 2 "$prefix/bin/hummbox" "$prefix/share/hummbox/demo.snd" \
         >out.log 2>&1 || fail "hummbox: status $? ($(cat out.log))"
 }
 run
