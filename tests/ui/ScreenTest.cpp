@@ -146,42 +146,30 @@ TEST_F(Screen, RegistersAndListingStandInTheirPlacesInTheirColours) {
     EXPECT_EQ(text(522, 100, 6, grey(255)), "CV.N.H");
 }
 
-// With N, a label line stands above the instruction it names and operands show label names;
-// the status line names the label PC is in.
-TEST_F(Screen, TheLabelledListingNamesAddresses) {
+// With N, a label line stands above the instruction it names, operands show label names and
+// the status line names the label PC is in. A breakpoint's line has its address and a '*' in
+// orange; the panel stands left of the status line, its stop reason in orange too.
+TEST_F(Screen, TheListingNamesLabelsAndMarksBreakpoints) {
     Labels labels;
     labels.entries = {{0xF800, "start"}, {0xF803, "delay"}};
     std::tie(screen.labels, screen.labelled, screen.status.label) =
         std::tuple(&labels, true, "start");
     m.program(0xF800, {0xBD, 0xF8, 0x03, 0x39, 0x26, 0xFA}); // jsr $f803; rts; bne $fa
-    m.cpu.PC = 0xF800;
-    draw();
-    std::string got;
-    for (int k = 0; k < 5; ++k)
-        got += text(590, 56 + 8 * k, 6, rgb(63 - k / 2, 175 - k, 63 - k / 2)) +
-               text(638, 56 + 8 * k, 10, grey(255 - 2 * k)) + '|';
-    EXPECT_EQ(got, "start:          |F800  jsr  delay|delay:          |F803  rts       |"
-                   "F804  bne  start|");
-    EXPECT_EQ(text(490, 24, 11, rgb(170, 204, 255)), "PC in start");
-}
-
-// A breakpoint's listing line has its address and a '*' in orange; the panel stands left of
-// the status line, its stop reason in orange too.
-TEST_F(Screen, BreakpointsAreMarkedInTheListingAndThePanelShows) {
-    m.program(0xF800, {0x01, 0x01, 0x01}); // nop, nop, nop
-    m.cpu.PC = 0xF800;
     DebugStatus& debug = screen.panel.debug;
     std::tie(debug.breakpoints[0], debug.breakCount, debug.stop, debug.stopAddress) =
-        std::tuple(0xF801, 1, DebugStatus::Stop::Break, 0xF801);
+        std::tuple(0xF803, 1, DebugStatus::Stop::Break, 0xF803);
     screen.panel.cycles = 42;
     draw();
     const std::uint32_t orange = rgb(255, 170, 80), status = rgb(170, 204, 255);
     std::string got;
-    for (int k = 0; k < 3; ++k)
-        got += text(590, 56 + 8 * k, 6, k == 1 ? orange : rgb(63 - k / 2, 175 - k, 63 - k / 2));
-    EXPECT_EQ(got, "F800  F801* F802  ");
+    for (int k = 0; k < 5; ++k)
+        got += text(590, 56 + 8 * k, 6, k == 3 ? orange : rgb(63 - k / 2, 175 - k, 63 - k / 2)) +
+               text(638, 56 + 8 * k, 10, grey(255 - 2 * k)) + '|';
+    EXPECT_EQ(got, "start:          |F800  jsr  delay|delay:          |F803* rts       |"
+                   "F804  bne  start|");
+    EXPECT_EQ(text(490, 24, 11, status), "PC in start");
     EXPECT_EQ(text(330, 0, 20, status), "cycles 42           ");
-    EXPECT_EQ(text(330, 16, 20, orange), "BREAK F801          ");
+    EXPECT_EQ(text(330, 16, 20, orange), "BREAK F803          ");
 }
 
 // Stopped, the instruction at PC settles at heat 99; running or past 0xFFFF, nothing is lit;
