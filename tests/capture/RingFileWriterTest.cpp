@@ -77,6 +77,7 @@ TYPED_TEST(RingFiles, AFullDiskEndsTheFileNotTheSound) {
     EXPECT_EQ(fs::file_size(name(1)), 64u * 1024);
 
     ASSERT_TRUE(writer.start());
+    EXPECT_EQ(writer.itemsWritten(), 0u); // counted anew for each file
     // Few enough records to wait in the trace's buffer for its first write.
     EXPECT_TRUE(this->fillTheDisk(fs::file_size(name(2)), 16));
     EXPECT_TRUE(this->said(this->stopped + name(2) + " stopped") && !fs::exists(name(2)))

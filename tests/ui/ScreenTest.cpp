@@ -124,11 +124,13 @@ TEST_F(Screen, HexPanelsShowEveryByteInTheGreyOfItsHeatOrTheCursor) {
     }
 }
 
-// Registers in white, the listing from PC darkening downward past 0xFFFF for 80 lines.
-TEST_F(Screen, RegistersAndListingStandInTheirPlacesInTheirColours) {
+// Registers in white, the listing from PC darkening downward past 0xFFFF for 80 lines, the
+// status rows above the registers (their words are StatusLine's); the help box only if shown.
+TEST_F(Screen, EachPartStandsInItsPlaceInItsColours) {
     std::tie(m.cpu.A, m.cpu.B, m.cpu.X, m.cpu.SP, m.cpu.CC) =
         std::tuple(0x3F, 0xC4, 0x1234, 0x7F, 0x14);
     m.program(0xFFFE, {0x01, 0x01, 0xCE, 0xCE, 0x01}); // nop, nop, ldx #$ce01 at 0000
+    screen.status.romName = "tone.snd";
     draw();
     const char* registers[] = {" A: 3F ",   " B: C4 ",   " X: 1234 ",
                                "PC: FFFE ", "SP: 007F ", "CC: ..Z.I. "};
@@ -141,47 +143,46 @@ TEST_F(Screen, RegistersAndListingStandInTheirPlacesInTheirColours) {
         EXPECT_EQ(text(590, 56 + 8 * k, 6, rgb(63 - k / 2, 175 - k, 63 - k / 2)), address);
         EXPECT_EQ(text(638, 56 + 8 * k, 12, grey(255 - 2 * k)), instruction);
     }
+    const std::uint32_t status = rgb(170, 204, 255);
+    EXPECT_EQ(text(490, 0, 9, status), "tone.snd ");
+    EXPECT_EQ(text(490, 16, 31, status), "                       H - help");
+    EXPECT_EQ(text(490, 32, 30, rgb(255, 100, 100)), "                        MC6802");
     m.cpu.CC = 0xEB; // with 0x14 above: every flag both set and clear, bits 6-7 not shown
     draw();
     EXPECT_EQ(text(522, 100, 6, grey(255)), "CV.N.H");
+    const int x = HelpOverlay::textX, y = HelpOverlay::textY;
+    for (bool shown : {false, true, false}) {
+        screen.helpShown = shown;
+        draw(-1, true);
+        EXPECT_EQ(text(x, y, 5, rgb(255, 100, 100)) == "Keys ", shown);
+        EXPECT_EQ(text(x, y + 8 * 7, 20, grey(255)) == "P            run / s", shown);
+    }
 }
 
-// With N, a label line stands above the instruction it names and operands show label names;
-// the status line names the label PC is in.
-TEST_F(Screen, TheLabelledListingNamesAddresses) {
+// With N, a label line stands above the instruction it names, operands show label names and
+// the status line names the label PC is in. A breakpoint's line has its address and a '*' in
+// orange; the panel stands left of the status line, its stop reason in orange too.
+TEST_F(Screen, TheListingNamesLabelsAndMarksBreakpoints) {
     Labels labels;
     labels.entries = {{0xF800, "start"}, {0xF803, "delay"}};
     std::tie(screen.labels, screen.labelled, screen.status.label) =
         std::tuple(&labels, true, "start");
     m.program(0xF800, {0xBD, 0xF8, 0x03, 0x39, 0x26, 0xFA}); // jsr $f803; rts; bne $fa
-    m.cpu.PC = 0xF800;
-    draw();
-    std::string got;
-    for (int k = 0; k < 5; ++k)
-        got += text(590, 56 + 8 * k, 6, rgb(63 - k / 2, 175 - k, 63 - k / 2)) +
-               text(638, 56 + 8 * k, 10, grey(255 - 2 * k)) + '|';
-    EXPECT_EQ(got, "start:          |F800  jsr  delay|delay:          |F803  rts       |"
-                   "F804  bne  start|");
-    EXPECT_EQ(text(490, 24, 11, rgb(170, 204, 255)), "PC in start");
-}
-
-// A breakpoint's listing line has its address and a '*' in orange; the panel stands left of
-// the status line, its stop reason in orange too.
-TEST_F(Screen, BreakpointsAreMarkedInTheListingAndThePanelShows) {
-    m.program(0xF800, {0x01, 0x01, 0x01}); // nop, nop, nop
-    m.cpu.PC = 0xF800;
     DebugStatus& debug = screen.panel.debug;
     std::tie(debug.breakpoints[0], debug.breakCount, debug.stop, debug.stopAddress) =
-        std::tuple(0xF801, 1, DebugStatus::Stop::Break, 0xF801);
+        std::tuple(0xF803, 1, DebugStatus::Stop::Break, 0xF803);
     screen.panel.cycles = 42;
     draw();
     const std::uint32_t orange = rgb(255, 170, 80), status = rgb(170, 204, 255);
     std::string got;
-    for (int k = 0; k < 3; ++k)
-        got += text(590, 56 + 8 * k, 6, k == 1 ? orange : rgb(63 - k / 2, 175 - k, 63 - k / 2));
-    EXPECT_EQ(got, "F800  F801* F802  ");
+    for (int k = 0; k < 5; ++k)
+        got += text(590, 56 + 8 * k, 6, k == 3 ? orange : rgb(63 - k / 2, 175 - k, 63 - k / 2)) +
+               text(638, 56 + 8 * k, 10, grey(255 - 2 * k)) + '|';
+    EXPECT_EQ(got, "start:          |F800  jsr  delay|delay:          |F803* rts       |"
+                   "F804  bne  start|");
+    EXPECT_EQ(text(490, 24, 11, status), "PC in start");
     EXPECT_EQ(text(330, 0, 20, status), "cycles 42           ");
-    EXPECT_EQ(text(330, 16, 20, orange), "BREAK F801          ");
+    EXPECT_EQ(text(330, 16, 20, orange), "BREAK F803          ");
 }
 
 // Stopped, the instruction at PC settles at heat 99; running or past 0xFFFF, nothing is lit;
@@ -230,23 +231,6 @@ TEST(StatusLine, RowsFitTheirColumns) {
         char out[StatusLine::columns + 1];
         s.format(row, out);
         EXPECT_STREQ(out, expected) << speed << " row " << row;
-    }
-}
-
-// The status line above the registers; the help box only when shown.
-TEST_F(Screen, StatusLineAndHelpAppearInTheirPlaces) {
-    screen.status.romName = "tone.snd"; // the rows' words are StatusLine's: here, their places
-    draw();
-    const std::uint32_t status = rgb(170, 204, 255);
-    EXPECT_EQ(text(490, 0, 9, status), "tone.snd ");
-    EXPECT_EQ(text(490, 16, 31, status), "                       H - help");
-    EXPECT_EQ(text(490, 32, 30, rgb(255, 100, 100)), "                        MC6802");
-    const int x = HelpOverlay::textX, y = HelpOverlay::textY;
-    for (bool shown : {false, true, false}) {
-        screen.helpShown = shown;
-        draw(-1, true);
-        EXPECT_EQ(text(x, y, 5, rgb(255, 100, 100)) == "Keys ", shown);
-        EXPECT_EQ(text(x, y + 8 * 7, 20, grey(255)) == "P            run / s", shown);
     }
 }
 
