@@ -43,20 +43,17 @@ void push(const std::string& list) {
 std::string describe(Input& input, const ControlBlock& c) {
     std::string s;
     const auto word = [&](bool on, const std::string& w) { s += on ? " " + w : ""; };
+    const auto count = [&](int n, const char* w) { word(n != 0, w + std::to_string(n)); };
     word(c.step, "step"), word(c.irq, "irq"), word(c.reset, "reset"), word(c.enter, "enter");
     word(c.load, "load"), word(c.switchPanel, "tab");
-    word(c.cursorDx, "dx" + std::to_string(c.cursorDx));
-    word(c.cursorDy, "dy" + std::to_string(c.cursorDy));
+    count(c.cursorDx, "dx"), count(c.cursorDy, "dy");
     word(c.hexDigit != -1, "digit" + std::to_string(c.hexDigit));
-    word(c.adjust, "adjust" + std::to_string(c.adjust));
-    word(c.speedDelta, "speed" + std::to_string(c.speedDelta));
+    count(c.adjust, "adjust"), count(c.speedDelta, "speed");
     word(c.switchInstructionSet, "cpu");
     word(c.stepOver, "over"), word(c.stepOut, "out");
     const Input::Keys k = input.takeKeys();
-    word(k.record, "rec" + std::to_string(k.record)),
-        word(k.trace, "trace" + std::to_string(k.trace));
-    word(k.help, "help" + std::to_string(k.help)),
-        word(k.labels, "labels" + std::to_string(k.labels));
+    count(k.record, "rec"), count(k.trace, "trace"), count(k.help, "help");
+    count(k.labels, "labels");
     for (std::int32_t i = 0; i < c.commandCount; ++i) {
         const auto& command = c.commands[static_cast<std::size_t>(i)];
         char text[16];

@@ -194,17 +194,13 @@ TEST(Expression, RefusesWithWhatAndWhere) {
     const std::pair<std::string, std::string> cases[] = {
         {"a + qq", "unknown name 'qq' at column 5"},
         {"(a+1", "expected ')' at the end"},
-        {"(a+1 b", "expected ')' at column 6"},
         {"[1}", "expected ']' at column 3"},
         {"1 2", "unexpected '2' at column 3"},
-        {"a = 3", "unexpected '=' at column 3"},
         {"a\x01", "unexpected character at column 2"},
         {" ", "empty expression"},
         {"1+", "expected a value at the end"},
         {"#12g", "bad number '#12g' at column 1"},
-        {"a*0x", "bad number '0x' at column 3"},
         {"$100000000", "number '$100000000' too large at column 1"},
-        {"a+fffffffff", "number 'fffffffff' too large at column 3"},
         {"!!" + a32, "expression too long: more than 64 steps"},
         {nested(Expression::maxNesting), "nested too deeply at column 33"},
     };

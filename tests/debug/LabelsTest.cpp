@@ -1,9 +1,11 @@
 #include "debug/Labels.h"
 #include "tests/support/RomImage.h"
+#include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <sstream>
 
@@ -63,4 +65,20 @@ TEST(Labels, ContainingAndOperandsAtTheirBoundaries) {
     }
     EXPECT_EQ(got, "jsr  delay,jsr  $f84b,ldx  #$f84a,jmp  averyve,ldaa $4a,x,bne  delay,"
                    "bra  $00,");
+}
+
+// A listing beside the image that fails to read (a link to /proc/self/mem gives EIO) is
+// ignored with one line that says so, as is any other unusable listing: the load goes on.
+TEST(Labels, AListingThatCannotBeReadIsIgnoredWithOneLine) {
+    ScratchDir dir;
+    std::filesystem::create_symlink("/proc/self/mem", "tune.lst");
+    const std::uint8_t image[2048] = {};
+    Labels labels;
+    labels.entries = {{0xF800, "stale"}};
+    testing::internal::CaptureStderr();
+    labels.load("tune.snd", image);
+    EXPECT_TRUE(labels.empty());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "hummbox: ignoring the labels in tune.lst: cannot be read: " +
+                  std::string(std::strerror(EIO)) + "\n");
 }

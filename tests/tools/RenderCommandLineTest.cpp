@@ -1,3 +1,5 @@
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized" // GCC 12's false alarm in <regex>
+
 #include "audio/AudioEngine.h"
 #include "audio/ControlBlock.h"
 #include "capture/TraceWriter.h"

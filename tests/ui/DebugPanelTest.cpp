@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include <cstdint>
+#include <cstring>
 #include <tuple>
 
 // Every row keeps to its 19 columns: counts too long shrink to thousands, millions ...; a run

@@ -223,7 +223,6 @@ TEST(StatusLine, RowsFitTheirColumns) {
         {19, false, 0, "an_extremely_long_s...me_v2.snd"},
         {19, false, 1, "speed 19 (912 kHz) stopped     "},
         {100, true, 1, "speed 100 (4800 kHz) running   "},
-        {1, true, 1, "speed 1 (48 kHz) running       "},
         {19, true, 2, "an instructio...to fit H - help"},
         {19, true, 3, "                               "}};
     for (auto [speed, running, row, expected] : cases) {
