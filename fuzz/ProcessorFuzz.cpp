@@ -34,8 +34,8 @@ void reset() {
     std::fill(outside.begin() + aboveWindow, outside.begin() + Mc6802::resetClearLast + 1, 0);
     // The chip's CC holds bits 6 and 7 as ones; the board's reset gives I alone.
     const std::uint8_t ones = cpu.instructionSet == InstructionSet::Complete ? 0xC0 : 0;
-    FUZZ_CHECK(registers(cpu) ==
-               registers({.CC = Mc6802::flagI | ones, .PC = wordAt(Mc6802::resetVector)}));
+    FUZZ_CHECK(registers(cpu) == registers({.CC = std::uint8_t(Mc6802::flagI | ones),
+                                            .PC = wordAt(Mc6802::resetVector)}));
     FUZZ_CHECK(std::all_of(board.memory.begin(), board.memory.begin() + Mc6802::resetClearLast + 1,
                            [](std::uint8_t b) { return b == 0; }));
 }
