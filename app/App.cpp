@@ -1,6 +1,5 @@
 #include "app/App.h"
 
-#include "audio/Script.h"
 #include "cpu/Hex.h"
 
 #include <SDL.h>
@@ -8,8 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -153,7 +152,7 @@ bool App::iterate() {
     }
 
     if (mode == modeDebugger && !options.scriptName.empty()) { // --script, once the image is in
-        runScript(options.script, options.scriptName, audio, &browser.labels);
+        runScript(options.script, options.scriptName);
         options.scriptName.clear();
     }
 
@@ -169,8 +168,7 @@ bool App::iterate() {
         snapshot.debug = audio.debugger.status;
         DebuggerScreen::lightAndAge(cpu, !control.isRunning());
         SDL_UnlockAudio();
-        if (settled && input.runSubmitted(control, snapshot.cpu, snapshot.debug, &browser.labels))
-            screen.helpShown = screen.helpCommands = true;
+        if (settled) runSubmittedLine();
         CommandBar& bar = screen.commandBar;
         std::tie(bar.open, bar.text, bar.last, bar.answer, bar.failed) =
             std::tie(input.line.open, input.line.text, input.line.last, input.line.answer,

@@ -17,6 +17,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+struct DebugCommand;
 
 // The whole running system. Owns everything; the other objects refer to each other through
 // pointers set once in init.
@@ -54,6 +57,13 @@ struct App {
     bool iterate();
     // Seconds to wait after an iteration that took elapsed seconds.
     static double framePadding(double elapsed, bool presentWaits);
+    // The command line (app/Commands.cpp). runSubmittedLine reads the line run with Return
+    // once no batch is pending; runMainCommand carries out a command that belongs to the main
+    // thread (false, with answer saying why, when it fails); runScript runs --script's lines
+    // and returns how many failed, each reported on stderr with its line number.
+    void runSubmittedLine();
+    bool runMainCommand(const DebugCommand& command, std::string_view line, std::string& answer);
+    int runScript(std::string_view text, std::string_view name);
     // Starts watching the image just loaded (app/Reload.cpp).
     void watchLoaded();
     // Loads the watched image again once it changed and settled, keeping the breakpoints

@@ -136,14 +136,14 @@ void takeLineEvent(const SDL_Event& event, Input::Line& line) {
 } // namespace
 
 bool Input::runSubmitted(ControlBlock& control, const Mc6802& cpu, const DebugStatus& status,
-                         const Labels* labels) {
+                         const Labels* labels, DebugCommand& command, std::string& text) {
     if (line.submitted.empty()) return false;
-    DebugCommand command;
     const bool good =
         DebugCommand::parse(line.submitted, labels, cpu, status, command, line.answer);
-    line.last = std::exchange(line.submitted, "");
+    text = line.last = std::exchange(line.submitted, "");
     line.failed = !good;
-    if (!good || command.kind == DebugCommand::Kind::Help) return good;
+    if (!good) return false;
+    if (command.onMainThread()) return true;
     control.clearBatch();
     control.line = command;
     control.hasLine = true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 struct ControlBlock;
+struct DebugCommand;
 struct DebugStatus;
 struct Labels;
 struct Mc6802;
@@ -52,10 +53,12 @@ struct Input {
     // Escape or the window's close request (pending is then left unset).
     bool poll(ControlBlock& control);
     // Reads the line run with Return against cpu (the snapshot), status and labels, and
-    // keeps its answer. A good line is posted as a batch of its own: call it only while no
-    // batch is pending, with a snapshot taken since. Returns true when the line was help.
+    // keeps its answer. A good line for the audio thread is posted as a batch of its own:
+    // call it only while no batch is pending, with a snapshot taken since. A good line for
+    // the main thread is returned (true) in command, and its text in text, for the App to
+    // carry out.
     bool runSubmitted(ControlBlock& control, const Mc6802& cpu, const DebugStatus& status,
-                      const Labels* labels);
+                      const Labels* labels, DebugCommand& command, std::string& text);
     // The main-thread keys pressed since the last call, which forgets them.
     Keys takeKeys() {
         const Keys taken = keys;

@@ -36,7 +36,7 @@ hummbox_room(debug
     LINKS hummbox_cpu hummbox_ring)
 hummbox_room(audio
     SOURCES audio/AudioEngine.cpp audio/ControlBlock.cpp audio/Input.cpp
-            audio/OfflineRenderer.cpp audio/Script.cpp audio/TypedEntry.cpp
+            audio/OfflineRenderer.cpp audio/TypedEntry.cpp
     LINKS hummbox_debug hummbox_cpu hummbox_ring SDL2::SDL2)
 hummbox_room(capture
     SOURCES capture/NumberedFile.cpp capture/Recorder.cpp capture/ReplacingFile.cpp
@@ -53,7 +53,7 @@ hummbox_room(rom
     SOURCES rom/ImageWatcher.cpp rom/RomBrowser.cpp rom/RomImage.cpp
     LINKS hummbox_ui hummbox_debug hummbox_cpu SDL2::SDL2)
 hummbox_room(app
-    SOURCES app/App.cpp app/CommandLine.cpp app/Reload.cpp app/RomScreen.cpp app/Settings.cpp
+    SOURCES app/App.cpp app/CommandLine.cpp app/Commands.cpp app/Reload.cpp app/RomScreen.cpp app/Settings.cpp
     LINKS hummbox_rom hummbox_capture hummbox_audio hummbox_ui hummbox_debug hummbox_cpu
           SDL2::SDL2)
 if(HUMMBOX_BUILD_TOOLS)

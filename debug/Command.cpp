@@ -62,6 +62,7 @@ struct Operands {
     const Labels* labels;
     const Mc6802& cpu;
     std::string& answer;
+    std::string_view whole; // the line as given to parse, which file offsets refer to
 
     bool value(std::string_view text, const char* what, std::uint32_t limit, std::uint16_t& out) {
         Expression e;
@@ -76,6 +77,16 @@ struct Operands {
             return false;
         }
         out = static_cast<std::uint16_t>(v);
+        return true;
+    }
+    // A file name (the rest of the line, blanks kept inside it); false when there is none.
+    bool file(std::string_view text, const char* command, DebugCommand& c) {
+        if (text.empty()) {
+            answer = std::string(command) + " needs a file name";
+            return false;
+        }
+        c.fileAt = static_cast<std::uint16_t>(text.data() - whole.data());
+        c.fileLength = static_cast<std::uint16_t>(text.size());
         return true;
     }
     // The " if EXPR" at the end of text, when there is one, is cut off and compiled.
@@ -234,11 +245,16 @@ bool parseLine(std::string_view line, Operands& in, const DebugStatus& status, D
 
 bool DebugCommand::parse(std::string_view line, const Labels* labels, const Mc6802& cpu,
                          const DebugStatus& status, DebugCommand& out, std::string& answer) {
+    const std::string_view whole = line;
     line = trim(line);
     DebugCommand c;
     std::string text;
+    if (whole.size() > 0xFFFF) {
+        answer = "the line is too long";
+        return false;
+    }
     if (!line.empty()) {
-        Operands in{labels, cpu, text};
+        Operands in{labels, cpu, text, whole};
         if (!parseLine(line, in, status, c)) {
             answer = text;
             return false;

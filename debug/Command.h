@@ -47,6 +47,16 @@ struct DebugCommand {
     std::uint16_t end = 0;   // watch: the range's last byte
     std::uint16_t value = 0; // register, byte or sound command
     Expression condition;    // break and watch; empty: always
+    // Where a file name lies in the line parsed (save, load, trace on): fileIn gives it.
+    std::uint16_t fileAt = 0;
+    std::uint16_t fileLength = 0;
+
+    // Commands that the App carries out on the main thread (files, the screen's views, the
+    // help box); the rest go to the audio thread, which owns the board while it runs.
+    bool onMainThread() const { return kind == Kind::Help; }
+    std::string_view fileIn(std::string_view line) const {
+        return fileAt <= line.size() ? line.substr(fileAt, fileLength) : std::string_view{};
+    }
 
     // Reads line against cpu's registers and memory, the points set (status) and the
     // labels. On success out is filled and answer says what it will do ("break F806 if

@@ -1,6 +1,5 @@
-#include "audio/Script.h"
+#include "app/App.h"
 
-#include "audio/AudioEngine.h"
 #include "debug/Command.h"
 
 #include <SDL.h>
@@ -21,8 +20,21 @@ std::string_view withoutComment(std::string_view line) {
 
 } // namespace
 
-int runScript(std::string_view text, std::string_view name, AudioEngine& engine,
-              const Labels* labels) {
+void App::runSubmittedLine() {
+    DebugCommand command;
+    std::string text;
+    if (!input.runSubmitted(control, snapshot.cpu, snapshot.debug, &browser.labels, command, text))
+        return;
+    input.line.failed = !runMainCommand(command, text, input.line.answer);
+}
+
+bool App::runMainCommand(const DebugCommand& command, [[maybe_unused]] std::string_view line,
+                         [[maybe_unused]] std::string& answer) {
+    if (command.kind == DebugCommand::Kind::Help) screen.helpShown = screen.helpCommands = true;
+    return true;
+}
+
+int App::runScript(std::string_view text, std::string_view name) {
     int failed = 0;
     for (int number = 1; !text.empty(); ++number) {
         const std::size_t end = text.find('\n');
@@ -30,11 +42,13 @@ int runScript(std::string_view text, std::string_view name, AudioEngine& engine,
         text = end == std::string_view::npos ? "" : text.substr(end + 1);
         DebugCommand command;
         std::string answer;
+        // Each line is read against the live processor, so it sees what the ones before did.
         SDL_LockAudio();
-        const bool good =
-            DebugCommand::parse(line, labels, *engine.cpu, engine.debugger.status, command, answer);
-        if (good) engine.apply(command);
+        bool good =
+            DebugCommand::parse(line, &browser.labels, cpu, audio.debugger.status, command, answer);
+        if (good && !command.onMainThread()) audio.apply(command);
         SDL_UnlockAudio();
+        if (good && command.onMainThread()) good = runMainCommand(command, line, answer);
         if (!good) {
             ++failed;
             std::fprintf(stderr, "hummbox: %.*s:%d: %s\n", static_cast<int>(name.size()),
