@@ -362,6 +362,61 @@ def debugging(s, run_dir):
     step(f"Escape cancels an open entry; the next Escape ends hummbox in {took:.2f} s")
 
 
+def command_bar(pattern):  # the command line's row: what was run, then its answer
+    return lambda shot: (re.fullmatch(pattern, t := shot.text(0, 697, 92).rstrip()) is not None, t)
+
+
+def run_line(s, text, name, check):
+    """Opens the command line with ;, types text and runs it with Return."""
+    s.see("semicolon", f"{name}-open", command_bar(":_"))
+    s.type(text)
+    return s.see("Return", name, check)
+
+
+def commands(s, run_dir):
+    """The command line on demo.snd: a conditional breakpoint, back, save and load."""
+    irq = demo_listing(run_dir)["irq"]
+    shutil.copy(Path(run_dir, "demo.lst"), s.workdir)  # its labels, for the expressions
+    s.launch("commands", args=[str(Path(s.workdir, "demo.snd"))])
+    s.see(None, "commands-start", pc_is(0xF800))
+    s.sound_after("p", "the chime", 0.6)
+    run_line(s, "break irq if [0402]==2", "cond-break",
+             all_of(command_bar(rf":break irq if \[0402\]==2 +break {irq:04X} if \[0402\]==2"),
+                    panel(8, "breakpoints 1/8")))
+    for key in "s0":
+        s.key(key)
+    hz = hear_pitch(s, "1", 1000.0, "S 01 past a breakpoint whose condition fails")
+    s.wait_count(s.count() + RATE, "command 01 ends")
+    at_break = all_of(panel(2, f"BREAK {irq:04X}"), pc_is(irq), shows(60, PIA_Y, "7F0002"))
+    shot = run_line(s, "send 2", "cond-hit", at_break)
+    entered, cycles = shot.registers(), shot.text(330, 0, 19)
+    step(f"break irq if [0402]==2: command 01 plays through ({hz:.1f} Hz); send 2 stops at "
+         f"{irq:04X}")
+
+    stepped = s.see("space", "forward", registers(lambda r: r != entered)).registers()
+    s.see("z", "back", all_of(registers(lambda r: r == entered), panel(0, cycles.strip())))
+    s.see("space", "replayed", registers(lambda r: r == stepped))
+    run_line(s, "back", "back-line", registers(lambda r: r == entered))
+    step(f"Space, Z, Space, back: {entered} -> {stepped} -> back -> the same again -> back")
+
+    state, damaged = Path(s.workdir, "here.state"), Path(s.workdir, "damaged.state")
+    run_line(s, "save here.state", "saved", command_bar(r":save here.state +saved.*"))
+    data = bytearray(state.read_bytes())
+    data[len(data) // 2] ^= 0xFF
+    damaged.write_bytes(data)
+    later = s.see("space", "moved-on", registers(lambda r: r != entered)).registers()
+    shot = run_line(s, "load damaged.state", "refused",
+                    all_of(command_bar(r":load damaged.state +\S.*"), registers(lambda r: r == later)))
+    refusal = shot.text(0, 697, 92)[41:].strip()
+    run_line(s, "load here.state", "loaded", all_of(registers(lambda r: r == entered),
+                                                   panel(0, cycles.strip())))
+    siren = sounding_seconds(s.sound_after("p", "command 02 from the loaded state", 1.2))
+    expect(0.95 <= siren <= 1.15, f"command 02 from the loaded state sounds {siren:.2f} s, not 1.04 s")
+    took = s.quit_with(lambda: s.key("Escape"), "Escape after the command line")
+    step(f"save, a damaged copy refused ({refusal}), load: registers and cycles as saved, P plays "
+         f"command 02 ({siren:.2f} s); Escape ends in {took:.2f} s")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for name in ("--hummbox", "--run-dir", "--out"):
@@ -378,6 +433,7 @@ def main():
         command_line(s)
         scope(s)
         debugging(s, args.run_dir)
+        commands(s, args.run_dir)
     except Failure as failure:
         print(f"e2e: FAILED: {failure}\ne2e: see {s.out} (last-seen.png: the last screenshot; "
               "*-audio.raw: the audio; *.log: what hummbox printed)", file=sys.stderr)

@@ -10,6 +10,13 @@ from Xlib.protocol import event
 SIZE, RATE, WHITE, GREY = (740, 756), 48000, (255, 255, 255), (128, 128, 128)
 
 
+CHARACTERS = {" ": "space", ":": "colon", ";": "semicolon", "=": "equal", "[": "bracketleft",
+              "]": "bracketright", "{": "braceleft", "}": "braceright", "#": "numbersign",
+              "<": "less", ">": "greater", "&": "ampersand", "|": "bar", "!": "exclam",
+              "(": "parenleft", ")": "parenright", "$": "dollar", "-": "minus", "+": "plus",
+              ".": "period", "/": "slash", "_": "underscore", "*": "asterisk", "~": "asciitilde"}
+
+
 class Failure(Exception): """A check did not hold."""  # noqa: E701
 
 
@@ -183,6 +190,19 @@ class Desktop:
         expect(code := self.x.keysym_to_keycode(XK.string_to_keysym(name)), f"no key {name}")
         for kind in (X.KeyPress, X.KeyRelease):
             xtest.fake_input(self.x, kind, code)
+        self.x.sync()
+
+    def type(self, text):
+        """Types text a character at a time, with Shift where the keymap wants it."""
+        self.serving()
+        shift = self.x.keysym_to_keycode(XK.string_to_keysym("Shift_L"))
+        for ch in text:
+            sym = XK.string_to_keysym(CHARACTERS.get(ch, ch))
+            expect(code := self.x.keysym_to_keycode(sym), f"no key for {ch!r}")
+            shifted = self.x.keycode_to_keysym(code, 0) != sym
+            for kind in (X.KeyPress, X.KeyRelease) if not shifted else (
+                    ((X.KeyPress, shift), (X.KeyPress, code), (X.KeyRelease, code), (X.KeyRelease, shift))):
+                xtest.fake_input(self.x, *(kind if shifted else (kind, code)))
         self.x.sync()
 
     def close_request(self):
