@@ -35,6 +35,7 @@ struct HelpOverlay {
         {"S + 2 hex", "sound command: byte to 0402, then interrupt", ""},
         {"T", "start / stop a trace to a new numbered file", ""},
         {"Backspace", "remove the last digit typed after G, W or S", ""},
+        {": or ;", "open the command line (help lists commands)", ""},
         {"H", "show / hide this help", "show / hide this help"},
         {"F11", "fullscreen on / off", "fullscreen on / off"},
         {"Escape", "cancel the digits being typed, else quit", "quit"},

@@ -192,11 +192,15 @@ def read_recording(path):
             array.array("f", data[at:at + int.from_bytes(data[at - 4:at], "little")]))
 
 
-STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 254  # the help box's first line of text
+# The help box's first line of text: the box holds the README's key table and six more lines,
+# centred on the picture.
+KEY_ROWS = re.search(r"\n\| Key \| Debugger \| ROM selection \|\n\|[-| ]+\|\n((?:\|.*\n)+)",
+                     (Path(__file__).resolve().parents[2] / "README.md").read_text())[1].count("\n")
+STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, (756 - 8 * (KEY_ROWS + 6)) // 2
 
 
 def help_box(shown=True):
-    rows = ((0, "Keys"), (7, "P            run / stop"), (30, "H closes this help"))
+    rows = ((0, "Keys"), (7, "P            run / stop"), (KEY_ROWS + 5, "H closes this help"))
     check = all_of(*(shows(HELP_X, HELP_Y + 8 * n, text) for n, text in rows))
     return check if shown else lambda shot: (not check(shot)[0], "the help box still shows")
 
