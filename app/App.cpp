@@ -166,6 +166,7 @@ bool App::iterate() {
         const bool settled = !control.pending.load(std::memory_order_acquire);
         snapshot.capture(cpu, audio.editCursor, audio.speed);
         snapshot.debug = audio.debugger.status;
+        snapshot.memoryBase = audio.memoryBase;
         DebuggerScreen::lightAndAge(cpu, !control.isRunning());
         SDL_UnlockAudio();
         if (settled) runSubmittedLine();
@@ -190,7 +191,10 @@ bool App::iterate() {
         input.entry.describe(panel.entry);
         panel.traceName = tracer.statusName();
         panel.traceDetail = tracer.statusDetail();
-        screen.drawFrame(snapshot.cpu, snapshot.editCursor);
+        screen.memoryBase = snapshot.memoryBase;
+        screen.beforePc = !status.running && snapshot.debug.stop != DebugStatus::Stop::None;
+        screen.drawFrame(snapshot.cpu,
+                         AudioEngine::cursorNibble(snapshot.editCursor, snapshot.memoryBase));
         screen.drawOverlays();
         SDL_RenderPresent(screen.renderer);
     } else if (mode == modeRomSelect) {

@@ -31,6 +31,8 @@ void App::runSubmittedLine() {
 bool App::runMainCommand(const DebugCommand& command, [[maybe_unused]] std::string_view line,
                          [[maybe_unused]] std::string& answer) {
     if (command.kind == DebugCommand::Kind::Help) screen.helpShown = screen.helpCommands = true;
+    if (command.kind == DebugCommand::Kind::List)
+        screen.listFrom = command.hasAddress ? command.address : -1;
     return true;
 }
 

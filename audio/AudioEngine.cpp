@@ -74,18 +74,20 @@ void AudioEngine::applyCommands() {
 
     if (c.irq) cpu->irq();
 
-    if (c.hexDigit != -1) {
-        const auto address = static_cast<std::uint16_t>(editCursor / 2);
+    const std::int32_t nibble = cursorNibble(editCursor, memoryBase);
+    // RAM shown above the write window (`mem f800`) can be looked at, not edited.
+    if (c.hexDigit != -1 && nibble / 2 <= Mc6802::writeWindowLast) {
+        const auto address = static_cast<std::uint16_t>(nibble / 2);
         const auto digit = static_cast<std::uint8_t>(c.hexDigit & 0x0F);
         std::uint8_t& byte = cpu->memory[address];
-        // An edit is not a processor access: no write window, no heat.
-        byte = (editCursor & 1) ? static_cast<std::uint8_t>((byte & 0xF0) | digit)
-                                : static_cast<std::uint8_t>((byte & 0x0F) | digit << 4);
+        // An edit is not a processor access: no heat.
+        byte = (nibble & 1) ? static_cast<std::uint8_t>((byte & 0xF0) | digit)
+                            : static_cast<std::uint8_t>((byte & 0x0F) | digit << 4);
         ++editCursor; // may leave the range by one; the next batch's motion brings it back
     }
 
     if (c.adjust != 0) {
-        const auto address = static_cast<std::uint16_t>(editCursor / 2);
+        const auto address = static_cast<std::uint16_t>(cursorNibble(editCursor, memoryBase) / 2);
         cpu->write8(address, static_cast<std::uint8_t>(cpu->read8(address) + c.adjust));
     }
 
@@ -133,11 +135,13 @@ void AudioEngine::apply(const DebugCommand& command) {
         }
         break;
     case Kind::Memory: p.memory[command.address] = byte; break; // an edit: no heat
+    case Kind::ShowMemory: memoryBase = command.address; break;
     case Kind::Send:
         p.memory[Mc6802::commandLatch] = byte;
         p.irq();
         break;
     case Kind::None:
+    case Kind::List:
     case Kind::Help: break;
     }
 }

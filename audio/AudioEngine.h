@@ -30,7 +30,10 @@ struct AudioEngine {
 
     Mc6802* cpu = nullptr;
     ControlBlock* control = nullptr;
-    std::int32_t editCursor = 0;       // written by the audio thread only
+    std::int32_t editCursor = 0; // written by the audio thread only
+    // `mem ADDR`: the RAM panel, and with it the edit cursor's RAM range, starts here (a
+    // multiple of 16, at most 0xFF00). Audio thread, as the cursor.
+    std::uint16_t memoryBase = 0;
     std::uint64_t sampleCount = 0;     // samples produced while running; never reset
     std::int32_t speed = defaultSpeed; // processor cycles per sample, 1..100
     // The cycle count that the clock has reached: the sum of the speeds of all samples made,
@@ -48,6 +51,12 @@ struct AudioEngine {
     // debugger.status with the audio device locked.
     Debugger debugger;
     bool wasRunning = false; // running as the last buffer saw it
+
+    // The byte address times two, plus 1 for the low nibble, that editCursor stands for when
+    // RAM is shown from memoryBase: the PIA row's cursor is the address itself.
+    static std::int32_t cursorNibble(std::int32_t cursor, std::uint16_t memoryBase) {
+        return cursor <= ramCursorLast ? cursor + 2 * std::int32_t{memoryBase} : cursor;
+    }
 
     // Applies the pending command batch. Audio thread, at the start of a buffer.
     void applyCommands();

@@ -46,7 +46,7 @@ hummbox_room(capture
 configure_file(cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/ui/Version.h @ONLY)
 hummbox_room(ui
     SOURCES ui/BitmapFont.cpp ui/CommandBar.cpp ui/DebugPanel.cpp ui/DebuggerScreen.cpp
-            ui/HelpOverlay.cpp ui/Scope.cpp ui/StatusLine.cpp
+            ui/HelpOverlay.cpp ui/Listing.cpp ui/Scope.cpp ui/StatusLine.cpp
     LINKS hummbox_debug hummbox_cpu SDL2::SDL2)
 target_include_directories(hummbox_ui PUBLIC ${CMAKE_BINARY_DIR}/generated)
 hummbox_room(rom

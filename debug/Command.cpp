@@ -2,6 +2,7 @@
 
 #include "cpu/Mc6802.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -230,6 +231,26 @@ bool parseLine(std::string_view line, Operands& in, const DebugStatus& status, D
         c.kind = Kind::Send;
         if (!in.value(rest, "value", 0xFF, c.value)) return false;
         answer = "send " + hex(c.value, 2);
+        return true;
+    }
+    if (is("list", "l")) {
+        c.kind = Kind::List;
+        c.hasAddress = !same(rest, "pc");
+        if (c.hasAddress && !in.value(rest, "address", 0xFFFF, c.address)) return false;
+        answer = c.hasAddress ? "listing from " + hex(c.address, 4) : "listing from PC";
+        return true;
+    }
+    if (is("mem", "mem")) {
+        c.kind = Kind::ShowMemory;
+        if (!in.value(rest, "address", 0xFFFF, c.address)) return false;
+        // 256 bytes from a multiple of 16, all of them below 0x10000.
+        c.address = static_cast<std::uint16_t>(std::min(c.address & 0xFFF0, 0xFF00));
+        const unsigned last = c.address + 0xFFu;
+        answer = "memory " + hex(c.address, 4) + "-" + hex(last, 4);
+        if (c.address > Mc6802::writeWindowLast)
+            answer += ", read-only (edits only 0000-0410)";
+        else if (last > Mc6802::writeWindowLast)
+            answer += ", edits only up to 0410";
         return true;
     }
     if (is("help", "help") && rest.empty()) {

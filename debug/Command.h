@@ -21,6 +21,8 @@ struct Mc6802;
 //   a= b= x= sp= pc= cc= EXPR           sets a register
 //   [ADDR]=EXPR                         writes a byte of the write window, as an edit
 //   send EXPR                       s   the sound command: the byte to 0402, then the interrupt
+//   list ADDR|pc                    l   the listing stays at ADDR; pc: it follows PC again
+//   mem ADDR                            the RAM panel shows 256 bytes from ADDR (down to 16)
 //   help                                the commands on the help box
 //
 // Addresses and values are expressions (debug/Expression), evaluated once, here, against the
@@ -36,13 +38,15 @@ struct DebugCommand {
         Register,
         Memory,
         Send,
-        Help
+        Help,
+        List,      // hasAddress false: follow PC
+        ShowMemory // address: the RAM panel's first byte
     };
     enum class Register : std::uint8_t { A, B, X, SP, PC, CC };
 
     Kind kind = Kind::None;
     Register reg = Register::A;
-    bool hasAddress = false; // go: stop at address
+    bool hasAddress = false; // go: stop at address; list: stay at address
     std::uint16_t address = 0;
     std::uint16_t end = 0;   // watch: the range's last byte
     std::uint16_t value = 0; // register, byte or sound command
@@ -53,7 +57,7 @@ struct DebugCommand {
 
     // Commands that the App carries out on the main thread (files, the screen's views, the
     // help box); the rest go to the audio thread, which owns the board while it runs.
-    bool onMainThread() const { return kind == Kind::Help; }
+    bool onMainThread() const { return kind == Kind::Help || kind == Kind::List; }
     std::string_view fileIn(std::string_view line) const {
         return fileAt <= line.size() ? line.substr(fileAt, fileLength) : std::string_view{};
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 namespace {
 
@@ -48,12 +49,64 @@ bool identifierChar(char c) {
     return identifierStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
+// crasm lists at most three rows of seven bytes for one source line; a longer line (a long
+// fill or text) runs on to where the next code begins.
+constexpr std::size_t listedBytesMost = 21;
+
+using DataKind = Labels::Data::Kind;
+
+bool sameWord(std::string_view a, std::string_view lower) {
+    if (a.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != lower[i]) return false;
+    return true;
+}
+
+// What a source mnemonic puts into the image, when it is data.
+bool dataKind(std::string_view mnemonic, DataKind& kind) {
+    static constexpr struct {
+        std::string_view name;
+        DataKind kind;
+    } directives[] = {{"db", DataKind::Bytes},    {"dl", DataKind::Bytes}, {"ddb", DataKind::Bytes},
+                      {"align", DataKind::Bytes}, {"dw", DataKind::Words}, {"asc", DataKind::Text},
+                      {"ds", DataKind::Space}};
+    for (const auto& d : directives) {
+        if (!sameWord(mnemonic, d.name)) continue;
+        kind = d.kind;
+        return true;
+    }
+    return false;
+}
+
+// The label (empty when the line has none) and the mnemonic of a source line.
+void splitSource(std::string_view source, std::string_view& label, std::string_view& mnemonic) {
+    std::size_t length = 0;
+    if (!source.empty() && identifierStart(source[0]))
+        while (length < source.size() && identifierChar(source[length]))
+            ++length;
+    label = source.substr(0, length);
+    std::size_t at = length;
+    while (at < source.size() && (source[at] == ' ' || source[at] == '\t'))
+        ++at;
+    std::size_t end = at;
+    while (end < source.size() && identifierChar(source[end]))
+        ++end;
+    mnemonic = source.substr(at, end - at);
+}
+
 } // namespace
 
 bool Labels::parse(std::string_view listing, const std::uint8_t* image, std::string& error) {
     entries.clear();
+    data.clear();
     std::vector<Entry> found;
-    long chunkStart = -1; // first address of a line's code carried on earlier lines
+    std::vector<Data> lines;             // the data lines, in the listing's order
+    std::vector<std::string> dataMacros; // macros whose bodies hold only data
+    std::string macro;                   // the macro being defined, if any
+    bool macroData = false;              // and whether its body is only data so far
+    bool runsOn = false;                 // the last data line's listing was cut short
+    long chunkStart = -1;                // first address of a line's code carried on earlier lines
+    std::size_t chunkBytes = 0;
     bool anyCode = false;
     std::size_t lineNumber = 0;
     while (!listing.empty()) {
@@ -64,8 +117,9 @@ bool Labels::parse(std::string_view listing, const std::uint8_t* image, std::str
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
         const long address = codeAddress(line);
+        std::size_t count = 0;
         if (address >= 0) {
-            std::size_t column = bytesColumn, count = 0;
+            std::size_t column = bytesColumn;
             while (column + 1 < line.size() && hexValue(line[column]) >= 0 &&
                    hexValue(line[column + 1]) >= 0) {
                 const long at = address + static_cast<long>(count);
@@ -85,22 +139,53 @@ bool Labels::parse(std::string_view listing, const std::uint8_t* image, std::str
                 column += 2;
                 ++count;
             }
-            if (count > 0) anyCode = true;
+            if (count > 0) {
+                anyCode = true;
+                // A cut-short line of data runs on up to here.
+                if (runsOn && chunkStart < 0 && address > lines.back().address)
+                    lines.back().end = std::max<std::uint32_t>(lines.back().end,
+                                                               static_cast<std::uint32_t>(address));
+                runsOn = false;
+            }
             if (!numbered(line)) {
                 if (count > 0 && chunkStart < 0) chunkStart = address;
+                chunkBytes += count;
                 continue;
             }
         }
         if (!numbered(line)) continue;
         const std::string_view source = line.substr(sourceColumn);
-        const long labelAddress = chunkStart >= 0 ? chunkStart : address;
+        const long lineAddress = chunkStart >= 0 ? chunkStart : address;
+        const std::size_t bytes = chunkBytes + count;
         chunkStart = -1;
-        if (address < 0 || source.empty() || !identifierStart(source[0])) continue;
-        std::size_t length = 1;
-        while (length < source.size() && identifierChar(source[length]))
-            ++length;
-        found.push_back(
-            {static_cast<std::uint16_t>(labelAddress), std::string(source.substr(0, length))});
+        chunkBytes = 0;
+        std::string_view label, mnemonic;
+        splitSource(source, label, mnemonic);
+        DataKind kind = DataKind::Bytes;
+        const bool isData = dataKind(mnemonic, kind);
+        if (sameWord(mnemonic, "macro")) {
+            macro = label;
+            macroData = true;
+        } else if (!macro.empty()) {
+            if (sameWord(mnemonic, "endm")) {
+                if (macroData) dataMacros.push_back(macro);
+                macro.clear();
+            } else if (!mnemonic.empty() && !isData) {
+                macroData = false;
+            }
+            continue;
+        }
+        const bool dataMacro =
+            std::any_of(dataMacros.begin(), dataMacros.end(),
+                        [&](const std::string& m) { return sameWord(mnemonic, m); });
+        if (address >= 0 && bytes > 0 && (isData || dataMacro)) {
+            const auto first = static_cast<std::uint16_t>(lineAddress);
+            lines.push_back(
+                {first, static_cast<std::uint32_t>(lineAddress + static_cast<long>(bytes)), kind});
+            runsOn = bytes >= listedBytesMost;
+        }
+        if (address < 0 || label.empty()) continue;
+        found.push_back({static_cast<std::uint16_t>(lineAddress), std::string(label)});
     }
     if (!anyCode) {
         error = "no code lines";
@@ -112,11 +197,15 @@ bool Labels::parse(std::string_view listing, const std::uint8_t* image, std::str
                             [](const Entry& a, const Entry& b) { return a.address == b.address; }),
                 found.end());
     entries = std::move(found);
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const Data& a, const Data& b) { return a.address < b.address; });
+    data = std::move(lines);
     return true;
 }
 
 void Labels::load(const std::string& imagePath, const std::uint8_t* image) {
     entries.clear();
+    data.clear();
     std::filesystem::path path(imagePath);
     path.replace_extension(".lst");
     std::error_code ignored;
@@ -186,4 +275,51 @@ void Labels::labelOperand(char* text, std::size_t columns, std::int32_t branchTa
         }
     }
     if (std::strlen(text) > columns) text[columns] = '\0';
+}
+
+const Labels::Data* Labels::dataAt(std::uint16_t address) const {
+    const auto it = std::upper_bound(data.begin(), data.end(), address,
+                                     [](std::uint16_t a, const Data& d) { return a < d.address; });
+    if (it == data.begin()) return nullptr;
+    const Data& d = *std::prev(it);
+    return address < d.end ? &d : nullptr;
+}
+
+std::int32_t Labels::dataRow(std::uint16_t address, const std::uint8_t* memory, char* text,
+                             std::size_t columns) const {
+    const Data* d = dataAt(address);
+    if (d == nullptr) return -1;
+    const std::uint32_t per = d->kind == DataKind::Text ? 5 : 2;
+    const std::uint32_t rowEnd =
+        d->kind == DataKind::Space
+            ? d->end
+            : std::min(d->end, d->address + ((address - d->address) / per + 1) * per);
+    const std::uint32_t n = rowEnd - address;
+    char row[40];
+    int length = 0;
+    const auto byteAt = [&](std::uint32_t i) { return memory[(address + i) & 0xFFFF]; };
+    if (d->kind == DataKind::Space) {
+        length = std::snprintf(row, sizeof row, "ds   $%x", static_cast<unsigned>(n));
+    } else if (d->kind == DataKind::Words && n == 2) {
+        const unsigned word = static_cast<unsigned>(byteAt(0) << 8 | byteAt(1));
+        const std::string* name = nameAt(static_cast<std::uint16_t>(word));
+        length = name != nullptr ? std::snprintf(row, sizeof row, "dw   %s", name->c_str())
+                                 : std::snprintf(row, sizeof row, "dw   $%04x", word);
+    } else if (d->kind == DataKind::Text) {
+        length = std::snprintf(row, sizeof row, "asc  \"");
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::uint8_t c = byteAt(i);
+            row[length++] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
+        }
+        row[length++] = '"';
+    } else {
+        length = std::snprintf(row, sizeof row, "db   ");
+        for (std::uint32_t i = 0; i < n; ++i)
+            length += std::snprintf(row + length, sizeof row - static_cast<std::size_t>(length),
+                                    i == 0 ? "$%02x" : ",$%02x", byteAt(i));
+    }
+    const std::size_t shown = std::min(static_cast<std::size_t>(length), columns);
+    std::memcpy(text, row, shown);
+    text[shown] = '\0';
+    return static_cast<std::int32_t>(rowEnd & 0xFFFF);
 }

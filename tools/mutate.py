@@ -172,8 +172,8 @@ MUTATIONS = [
       "return c > AudioEngine::ramCursorLast ? AudioEngine::ramCursorLast : c;",
       "moving past the end of RAM stays on its last nibble instead of entering the PIA row"),
     M("aud-hex-nibble", "audio/AudioEngine.cpp", "hex edit",
-      "byte = (editCursor & 1) ?",
-      "byte = (editCursor & 1) == 0 ?",
+      "byte = (nibble & 1) ?",
+      "byte = (nibble & 1) == 0 ?",
       "a typed digit goes into the other nibble"),
     M("aud-speed-min", "audio/AudioEngine.h", "speed",
       "minSpeed = 1;",
@@ -468,6 +468,22 @@ MUTATIONS = [
     M("cmd-history-twice", "audio/Input.cpp", "command line",
       "(history.empty() || history.back() != line.text)", "true",
       "a line run twice in a row is kept twice in the history"),
+    # ---- views: list, mem, data lines, rows before PC ---------------------------------------
+    M("view-mem-base-edit", "audio/AudioEngine.cpp", "views",
+      "const std::int32_t nibble = cursorNibble(editCursor, memoryBase);",
+      "const std::int32_t nibble = editCursor;",
+      "with mem ADDR a digit edits the byte at cursor / 2, not the one shown at ADDR + cursor / 2"),
+    M("view-data-as-code", "ui/Listing.cpp", "views",
+      "if (next >= 0) return static_cast<std::uint16_t>(next);",
+      "if (next >= 0 && labels->dataAt(address)->kind == Labels::Data::Kind::Space)\n"
+      "            return static_cast<std::uint16_t>(next);",
+      "the labelled listing decodes db and dw lines as instructions (fills stay data)"),
+    M("view-fill-cut", "debug/Labels.cpp", "views",
+      "runsOn = bytes >= listedBytesMost;", "runsOn = bytes > listedBytesMost;",
+      "a fill longer than crasm lists ends where its listing stops"),
+    M("view-before-off-by-one", "ui/Listing.cpp", "views",
+      "(rows - std::min(rows, before)) % mostBefore", "(rows - std::min(rows, before) + 1) % mostBefore",
+      "the listing before PC starts one row later than asked (two rows, not three)"),
 ]
 
 

@@ -2,9 +2,9 @@
 
 #include "cpu/HeatMap.h"
 #include "cpu/Mc6802.h"
-#include "cpu/OpcodeTable.h"
 #include "debug/Labels.h"
 #include "ui/HelpOverlay.h"
+#include "ui/Listing.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,7 +27,11 @@ constexpr Colour breakColour{255, 170, 80}; // breakpoints in the listing, the s
 constexpr int listingLines = 80;
 constexpr int listingY = 56;
 constexpr int listingAddressX = 590;
-constexpr int listingMarkX = 622; // the first of the two blank cells after the address
+constexpr int listingMarkX = 622;   // the first of the two blank cells after the address
+constexpr int listingPcMarkX = 630; // the second: PC's row when the listing does not start there
+constexpr int listingTitleY = 48;   // between the register header and the listing
+constexpr int memoryNoteX = 112;    // after "MC6802 Memory", left of the debug panel
+constexpr std::size_t memoryNoteLength = (330 - memoryNoteX) / 8;
 constexpr int listingTextX = 638;
 constexpr int listingTextLength = 11;
 constexpr std::size_t labelledTextLength = (DebuggerScreen::windowWidth - listingTextX) / 8;
@@ -69,16 +73,6 @@ void putHex(const char* digits, char* out, unsigned value, int count) {
         out[i] = digits[value & 0xF];
         value >>= 4;
     }
-}
-
-// Where the relative branch at address goes, or -1 when the instruction there is none.
-std::int32_t branchTarget(const Mc6802& cpu, std::uint16_t address) {
-    const std::uint8_t opcode = cpu.memory[address];
-    const OpcodeInfo& info = opcodeTableFor(cpu.instructionSet)[opcode];
-    if (!info.listed || info.mode != AddrMode::Relative) return -1;
-    const auto offset =
-        static_cast<std::int8_t>(cpu.memory[static_cast<std::uint16_t>(address + 1)]);
-    return static_cast<std::uint16_t>(address + 2 + offset);
 }
 
 } // namespace
@@ -187,7 +181,7 @@ void DebuggerScreen::draw(Mc6802& cpu, std::int32_t editCursor, bool stopped) {
 
 void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     SDL_RenderClear(renderer);
-    drawHexPanel(cpu, cpu.memory, 0x0000, 0x00FF, 2, 16, editCursor);
+    drawHexPanel(cpu, cpu.memory, memoryBase, memoryBase + 0xFF, 2, 16, editCursor);
     drawHexPanel(cpu, cpu.memory, 0x0400, 0x0408, 20, 16, editCursor);
     drawHexPanel(cpu, cpu.memory, 0xF800, 0xFFFF, 23, 32, -1);
 
@@ -211,7 +205,8 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     // Listing from PC, darkening downward, running on across 0xFFFF.
     const bool named = labelled && labels != nullptr && !labels->empty();
     const std::string* pendingLabel = nullptr; // drawn on its own line, then its instruction
-    std::uint16_t address = cpu.PC;
+    std::uint16_t address = listingStart(cpu);
+    const bool markPc = address != cpu.PC;
     for (int k = 0; k < listingLines; ++k) {
         const int y = listingY + 8 * k;
         if (named && pendingLabel == nullptr && (pendingLabel = labels->nameAt(address))) {
@@ -232,19 +227,34 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
             font->setColor(green, static_cast<std::uint8_t>(175 - k), green);
         }
         font->drawText(textBuffer, 4, listingAddressX, y);
+        if (markPc && address == cpu.PC) font->drawText(">", 1, listingPcMarkX, y);
 
-        std::memset(textBuffer, ' ', 12);
-        textBuffer[12] = '\0';
-        const std::uint16_t at = address;
-        address = static_cast<std::uint16_t>(cpu.disassemble(address, textBuffer));
+        address =
+            Listing::row(cpu, named ? labels : nullptr, address, textBuffer, labelledTextLength);
         const auto grey = static_cast<std::uint8_t>(255 - 2 * k);
         font->setColor(grey, grey, grey);
-        if (named) {
-            labels->labelOperand(textBuffer, labelledTextLength, branchTarget(cpu, at));
+        if (named)
             font->drawText(textBuffer, std::strlen(textBuffer), listingTextX, y);
-        } else {
+        else
             font->drawText(textBuffer, listingTextLength, listingTextX, y);
-        }
+    }
+    setColour(*font, statusColour);
+    if (listFrom >= 0) {
+        char title[24];
+        std::snprintf(title, sizeof title, "listing from %04X", static_cast<unsigned>(listFrom));
+        font->drawText(title, listingAddressX, listingTitleY);
+    }
+    if (memoryBase != 0) {
+        char note[32];
+        const unsigned last = memoryBase + 0xFFu;
+        if (memoryBase > Mc6802::writeWindowLast)
+            std::snprintf(note, sizeof note, "%04X-%04X read-only", memoryBase, last);
+        else if (last > Mc6802::writeWindowLast)
+            std::snprintf(note, sizeof note, "%04X-%04X edits to %04X", memoryBase, last,
+                          Mc6802::writeWindowLast);
+        else
+            std::snprintf(note, sizeof note, "%04X-%04X", memoryBase, last);
+        font->drawText(note, std::min(std::strlen(note), memoryNoteLength), memoryNoteX, 6);
     }
 
     setColour(*font, titleColour);
@@ -272,6 +282,13 @@ void DebuggerScreen::drawFrame(const Mc6802& cpu, std::int32_t editCursor) {
     font->drawText(bar + answerAt, static_cast<std::size_t>(CommandBar::columns - answerAt),
                    CommandBar::x + 8 * answerAt, CommandBar::y);
     scope.draw(renderer);
+}
+
+std::uint16_t DebuggerScreen::listingStart(const Mc6802& cpu) const {
+    if (listFrom >= 0) return static_cast<std::uint16_t>(listFrom);
+    if (!beforePc) return cpu.PC;
+    const bool named = labelled && labels != nullptr && !labels->empty();
+    return Listing::startBefore(cpu, labels, named, cpu.PC, rowsBeforePc);
 }
 
 void DebuggerScreen::lightAndAge(Mc6802& cpu, bool stopped) {

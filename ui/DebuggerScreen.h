@@ -46,6 +46,13 @@ struct DebuggerScreen {
     const Labels* labels = nullptr; // set by the App; the labelled listing reads them
     bool labelled = false;          // N: the listing names addresses by their labels
     Scope scope;                    // fed by the App with the audio output, drawn by drawFrame
+    // The views the command line chose: `list ADDR` keeps the listing at an address (-1: at
+    // PC), `mem ADDR` shows RAM from a multiple of 16. beforePc, set by the App while a
+    // breakpoint or watchpoint holds the processor, starts the listing a few rows ahead of PC.
+    std::int32_t listFrom = -1;
+    std::uint16_t memoryBase = 0;
+    bool beforePc = false;
+    static constexpr int rowsBeforePc = 3;
 
     // The window's scale when it opens: the largest whole number at which the picture fits
     // the usable display area, at least 1.
@@ -76,6 +83,8 @@ struct DebuggerScreen {
     // What lies over a screen, drawn last before presenting: the help, when shown.
     void drawOverlays();
     void toggleFullscreen();
+    // The listing's first address: listFrom when set, else PC or a few rows ahead of it.
+    std::uint16_t listingStart(const Mc6802& cpu) const;
     // The heat half of draw: lighting the instruction at PC when stopped, then ageing.
     static void lightAndAge(Mc6802& cpu, bool stopped);
 

@@ -62,6 +62,8 @@ struct HelpOverlay {
         "a= b= x= sp= pc= cc= EXPR      set a register",
         "[ADDR]=EXPR                    write a byte of 0000-0410 (no heat)",
         "send EXPR                   s  sound command: byte to 0402, then interrupt",
+        "list ADDR | pc              l  keep the listing at ADDR; pc: it follows PC again",
+        "mem ADDR                       RAM panel from ADDR (edits only in 0000-0410)",
         "help                           this page",
         "",
         "EXPR: a b x sp pc cc, flags c v z n i h, [E] byte, {E} word, labels,",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <tuple>
 
 namespace {
@@ -159,5 +160,38 @@ TEST(ApplyCommands, XSwitchesTheInstructionSet) {
         r.control.switchInstructionSet = true;
         r.handOver({.reset = true}, true);
         EXPECT_EQ(std::pair(r.m.cpu.instructionSet, r.m.cpu.waiting), std::pair(expected, false));
+    }
+}
+
+// `mem ADDR` moves the RAM range of the edit cursor with the panel: a digit edits the byte
+// shown at base + cursor / 2, without heat, inside the write window only; the PIA row stays.
+TEST(ApplyCommands, MemShowsAndEditsTheBytesFromItsBase) {
+    const struct {
+        const char* line;
+        std::int32_t cursor;
+        std::uint16_t edited; // 0: nothing changes
+    } cases[] = {{"mem 0", 3, 0x0001},      {"mem 38f", 6, 0x0383}, {"mem 380", 33, 0x0390},
+                 {"mem 380", 288, 0x0410},  {"mem 380", 290, 0},    {"mem f8ff", 0, 0},
+                 {"mem ffff", 2049, 0x0400}};
+    for (const auto& c : cases) {
+        Rig r;
+        DebugCommand command;
+        std::string answer;
+        ASSERT_TRUE(DebugCommand::parse(c.line, nullptr, r.m.cpu, r.engine.debugger.status, command,
+                                        answer))
+            << answer;
+        r.engine.apply(command);
+        r.engine.editCursor = c.cursor;
+        r.handOver({.digit = 0xA}, true);
+        const std::int32_t shown = AudioEngine::cursorNibble(c.cursor, r.engine.memoryBase);
+        std::uint16_t changed = 0;
+        for (std::uint32_t a = 0; a < 0x10000; ++a)
+            if (r.m.memory[a] != 0) changed = static_cast<std::uint16_t>(a);
+        EXPECT_EQ(changed, c.edited) << c.line << ' ' << c.cursor;
+        if (c.edited != 0) {
+            EXPECT_EQ(shown / 2, c.edited);
+            EXPECT_EQ(r.m.memory[c.edited], c.cursor % 2 ? 0x0A : 0xA0) << c.line;
+            EXPECT_EQ(r.m.heat[c.edited], 0u);
+        }
     }
 }

@@ -82,3 +82,56 @@ TEST(Labels, AListingThatCannotBeReadIsIgnoredWithOneLine) {
               "hummbox: ignoring the labels in tune.lst: cannot be read: " +
                   std::string(std::strerror(EIO)) + "\n");
 }
+
+// The demo's data lines as crasm assembled them: cmdtab holds ncmd words (ncmd from the
+// listing's own symbol), each the address of a label; the vector fill runs past what the
+// listing shows, up to the vectors, all 0xFF; a note (a macro of db and dw) is data too.
+TEST(Labels, DataLinesOfTheDemoListing) {
+    const std::vector<std::uint8_t> image = readRomImage("demo");
+    std::ifstream in(romListingPath("demo"));
+    const std::string listing{std::istreambuf_iterator<char>(in), {}};
+    Labels labels;
+    std::string error;
+    ASSERT_TRUE(image.size() == 2048 && labels.parse(listing, image.data(), error)) << error;
+    const auto byte = [&](std::uint32_t a) { return image[a - 0xF800]; };
+    const std::size_t ncmdAt = listing.find(" ncmd ");
+    ASSERT_NE(ncmdAt, std::string::npos);
+    const unsigned ncmd =
+        std::stoul(listing.substr(listing.rfind('\n', ncmdAt) + 3, 4), nullptr, 16);
+
+    const auto address = [&](const char* name) {
+        for (const Labels::Entry& e : labels.entries)
+            if (e.name == name) return e.address;
+        ADD_FAILURE() << name;
+        return std::uint16_t{0};
+    };
+    const Labels::Data* table = labels.dataAt(address("cmdtab"));
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(table->kind == Labels::Data::Kind::Words &&
+                table->end - table->address == 2 * ncmd);
+    for (std::uint32_t a = table->address; a < table->end; a += 2)
+        EXPECT_NE(labels.nameAt(static_cast<std::uint16_t>(byte(a) << 8 | byte(a + 1))), nullptr);
+
+    const Labels::Data* fill = labels.dataAt(0xFF00);
+    ASSERT_NE(fill, nullptr);
+    EXPECT_TRUE(fill->end == 0xFFF8 && fill->kind == Labels::Data::Kind::Space) << fill->end;
+    for (std::uint32_t a = fill->address; a < fill->end; ++a)
+        ASSERT_EQ(byte(a), 0xFF) << a;
+    EXPECT_EQ(byte(fill->address - 1), 0x00); // the end of twotone's table
+
+    const std::uint16_t chime = address("chime");
+    EXPECT_TRUE(labels.dataAt(chime) && labels.dataAt(chime)->end == chime + 3u);
+    EXPECT_EQ(labels.dataAt(address("rechime")), nullptr);
+
+    std::vector<std::uint8_t> memory(0x10000);
+    std::copy(image.begin(), image.end(), memory.begin() + 0xF800);
+    std::string rows;
+    char text[16];
+    for (std::int32_t a : {std::int32_t{table->address}, std::int32_t{chime}, chime + 2,
+                           std::int32_t{fill->address} + 5, 0xFFFE}) {
+        const std::int32_t next =
+            labels.dataRow(static_cast<std::uint16_t>(a), memory.data(), text, 12);
+        rows += std::string(text) + " " + std::to_string((next - a) & 0xFFFF) + ",";
+    }
+    EXPECT_EQ(rows, "dw   tone 2,db   $5e,$00 2,db   $6d 1,ds   $680 1664,dw   reset 2,");
+}

@@ -334,10 +334,12 @@ def debugging(s, run_dir):
     s.wait_count(s.count() + RATE, "the tone ends")
     for key in "s0":
         s.key(key)
+    # At a breakpoint the listing starts three instructions ahead of PC, whose row is marked.
     s.see("1", "break-hit", all_of(panel(2, f"BREAK {irq:04X}"), pc_is(irq),
-                                   shows(590, 56, f"{irq:04X}"), shows(622, 56, "*")))
+                                   shows(590, 80, f"{irq:04X}"), shows(622, 80, "*>")))
     silent_from(s, s.count(), "audio at a breakpoint", 0.2)
-    step(f"G {irq:04X}, S 0 1: stopped at the interrupt routine, BREAK {irq:04X}, marked, silent")
+    step(f"G {irq:04X}, S 0 1: stopped at the interrupt routine, BREAK {irq:04X}, three rows "
+         f"ahead of it listed, marked, silent")
 
     s.see("t", "trace-on", lambda shot: ((t := shot.text(330, 40, 19)).startswith("TRACE hum"), t))
     s.sound_after("p", "P past the breakpoint: command 01", 0.3)
