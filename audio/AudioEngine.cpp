@@ -138,7 +138,9 @@ void AudioEngine::apply(const DebugCommand& command) {
         p.irq();
         break;
     case Kind::None:
-    case Kind::Help: break;
+    case Kind::Help:
+    case Kind::Save:
+    case Kind::Load: break; // the App's, on the main thread
     }
 }
 

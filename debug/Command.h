@@ -21,6 +21,7 @@ struct Mc6802;
 //   a= b= x= sp= pc= cc= EXPR           sets a register
 //   [ADDR]=EXPR                         writes a byte of the write window, as an edit
 //   send EXPR                       s   the sound command: the byte to 0402, then the interrupt
+//   save FILE / load FILE               the whole board into a state file, or back from one
 //   help                                the commands on the help box
 //
 // Addresses and values are expressions (debug/Expression), evaluated once, here, against the
@@ -36,7 +37,9 @@ struct DebugCommand {
         Register,
         Memory,
         Send,
-        Help
+        Help,
+        Save,
+        Load
     };
     enum class Register : std::uint8_t { A, B, X, SP, PC, CC };
 
@@ -53,7 +56,9 @@ struct DebugCommand {
 
     // Commands that the App carries out on the main thread (files, the screen's views, the
     // help box); the rest go to the audio thread, which owns the board while it runs.
-    bool onMainThread() const { return kind == Kind::Help; }
+    bool onMainThread() const {
+        return kind == Kind::Help || kind == Kind::Save || kind == Kind::Load;
+    }
     std::string_view fileIn(std::string_view line) const {
         return fileAt <= line.size() ? line.substr(fileAt, fileLength) : std::string_view{};
     }
