@@ -6,20 +6,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <algorithm>
-
-namespace {
-
 using Bytes = std::vector<std::uint8_t>;
 
-// Every saved field of the live machine, from seed; heat within 0..100. The processor is
-// stopped, so the audio thread leaves the board alone.
-void scramble(App& app, std::uint32_t seed) {
+// Every saved field of the stopped machine (the audio thread leaves its board alone) from seed.
+static void scramble(App& app, std::uint32_t seed) {
     const auto next = [&seed] { return seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5; };
-    for (std::uint8_t& byte : app.board.memory)
-        byte = static_cast<std::uint8_t>(next());
-    for (std::uint32_t& heat : app.board.heat)
-        heat = next() % 101;
+    for (std::size_t i = 0; i < Mc6802::memorySize; ++i)
+        app.board.memory[i] = std::uint8_t(next()), app.board.heat[i] = next() % 101;
     Mc6802& c = app.cpu;
     c.A = std::uint8_t(next()), c.B = std::uint8_t(next()), c.CC = std::uint8_t(next());
     c.X = std::uint16_t(next()), c.SP = std::uint16_t(next()), c.PC = std::uint16_t(next());
@@ -27,14 +20,8 @@ void scramble(App& app, std::uint32_t seed) {
     c.instructionSet = InstructionSet::Complete, c.waiting = seed & 1;
 }
 
-Bytes saved(App& app) {
-    StateFile state;
-    state.take(app.cpu, app.audio);
-    return state.encode();
-}
-
 // Runs line as the command line does: the answer, after "refused: " when it failed.
-std::string run(App& app, const std::string& line) {
+static std::string run(App& app, const std::string& line) {
     DebugCommand c;
     std::string answer;
     const bool good =
@@ -43,93 +30,57 @@ std::string run(App& app, const std::string& line) {
     return (good ? "" : "refused: ") + answer;
 }
 
-} // namespace
-
-TEST(StateFile, LoadBringsBackTheWholeBoardAndTheClock) {
+TEST(StateFile, LoadsTheWholeBoardBackOrRefusesWithOneLineAndSavesSafely) {
     LiveApp live;
     ASSERT_TRUE(live.started);
     App& app = live.app;
+    StateFile target; // what saved() took last
+    const auto saved = [&] { return target.take(app.cpu, app.audio), target.encode(); };
     scramble(app, 1);
-    const Bytes before = saved(app);
-    char standing[48];
-    std::snprintf(standing, sizeof standing, " (PC %04X, cycle %llu)", app.cpu.PC,
-                  static_cast<unsigned long long>(app.cpu.cycleCount));
-    EXPECT_EQ(run(app, "save  my state"), "saved state to my state" + std::string(standing));
+    app.cpu.PC = 0xF806, app.cpu.cycleCount = 123456;
+    const Bytes good = saved();
+    EXPECT_EQ(run(app, "save  my state"), "saved state to my state (PC F806, cycle 123456)");
     scramble(app, 2);
     app.audio.debugger.status.stop = DebugStatus::Stop::Break;
-    EXPECT_EQ(run(app, "load my state"), "loaded state from my state" + std::string(standing) +
-                                             "; its PROM differs from the one it replaced");
-    EXPECT_EQ(saved(app), before);
+    EXPECT_EQ(run(app, "load my state"), "loaded state from my state (PC F806, cycle 123456); "
+                                         "its PROM differs from the one it replaced");
+    EXPECT_EQ(saved(), good);
     EXPECT_EQ(app.audio.debugger.status.stop, DebugStatus::Stop::None);
-    // The layout in docs/internals.md: PC at 21, the heat of FFFF just before the CRC.
-    EXPECT_EQ(before[21] << 8 | before[22], app.cpu.PC);
-    EXPECT_EQ(before[before.size() - 5], app.board.heat[0xFFFF]);
-}
+    EXPECT_EQ(good[21] << 8 | good[22], 0xF806); // PC where docs/internals.md says
 
-TEST(StateFile, RefusesADamagedFileWithOneLineAndChangesNothing) {
-    LiveApp live;
-    ASSERT_TRUE(live.started);
-    App& app = live.app;
-    scramble(app, 3);
-    const Bytes good = saved(app);
-    const auto cut = [&good](std::size_t n) { return Bytes(good.begin(), good.begin() + long(n)); };
-    const auto patched = [&good](std::size_t at, std::uint8_t byte, bool crc) {
+    const auto patched = [&good](std::size_t at, int byte, std::size_t size, bool crc) {
         Bytes b = good;
-        b[at] = byte;
+        b.resize(size), b[at] = static_cast<std::uint8_t>(byte);
         const auto sum = crc32(0, b.data(), uInt(b.size() - 4));
-        for (int i = 0; crc && i < 4; ++i)
-            b[b.size() - 1 - std::size_t(i)] = std::uint8_t(sum >> 8 * i);
+        for (std::size_t i = 0; crc && i < 4; ++i)
+            b[b.size() - 1 - i] = std::uint8_t(sum >> 8 * i);
         return b;
     };
-    Bytes longer = good;
-    longer.push_back(0);
-    const std::string of = " of " + std::to_string(good.size()) + " bytes";
-    const struct {
-        Bytes bytes;
-        std::string reason;
-    } cases[] = {
-        {cut(0), "truncated: 0" + of},
-        {cut(5), "truncated: 5" + of},                    // in the magic
-        {cut(12), "truncated: 12" + of},                  // in the header
-        {cut(70000), "truncated: 70000" + of},            // in the memory
-        {cut(good.size() - 1), "truncated: 131124" + of}, // in the checksum
-        {longer, "too long: 131126" + of},
-        {patched(5000, good[5000] ^ 0x10, false), "damaged: checksum does not match"},
-        {patched(0, 'R', true), "not a hummbox state file"},
-        {patched(9, 2, true), "made by a newer hummbox (format version 2, this one reads 1)"},
-        {patched(23, 2, true), "impossible: instruction set 2"},
-        {patched(good.size() - 5, 101, true), "impossible: heat 101 at 65535"},
+    const std::size_t n = good.size();
+    // Cut in the magic, the header, the memory and the checksum; too long; the other refusals.
+    const std::pair<Bytes, std::string> cases[] = {
+        {patched(0, 'H', 5, false), "truncated: 5 of 131125 bytes"},
+        {patched(0, 'H', 12, false), "truncated: 12 of 131125 bytes"},
+        {patched(0, 'H', 70000, false), "truncated: 70000 of 131125 bytes"},
+        {patched(0, 'H', n - 1, false), "truncated: 131124 of 131125 bytes"},
+        {patched(n, 0, n + 1, false), "too long: 131126 of 131125 bytes"},
+        {patched(5000, good[5000] ^ 1, n, false), "damaged: checksum does not match"},
+        {patched(0, 'R', n, true), "not a hummbox state file"},
+        {patched(9, 2, n, true), "made by a newer hummbox (format version 2, this one reads 1)"},
+        {patched(23, 2, n, true), "impossible: instruction set 2"},
+        {patched(n - 5, 101, n, true), "impossible: heat 101 at 65535"},
     };
-    scramble(app, 4);
-    StateFile target;
-    target.take(app.cpu, app.audio);
-    const Bytes untouched = target.encode();
-    for (const auto& c : cases) {
-        ScratchDir::write("bad", c.bytes);
+    for (const auto& [bytes, reason] : cases) {
+        ScratchDir::write("bad", bytes);
         std::string error;
         EXPECT_FALSE(target.load("bad", error));
-        EXPECT_EQ(error, c.reason + ": cannot load bad");
-        EXPECT_EQ(target.encode(), untouched) << c.reason;
+        EXPECT_EQ(error, reason + ": cannot load bad");
+        EXPECT_EQ(target.encode(), good) << reason;
     }
-    // The App's load stops at the first refusal too: its board is as it was.
     EXPECT_EQ(run(app, "load bad"), "refused: impossible: heat 101 at 65535: cannot load bad");
-    EXPECT_EQ(saved(app), untouched);
-}
-
-TEST(StateFile, AFailedSaveSaysWhyFirstAndLeavesNothingBehind) {
-    LiveApp live;
-    ASSERT_TRUE(live.started);
-    EXPECT_EQ(run(live.app, "save no/such/x"),
-              "refused: No such file or directory: cannot save to no/such/x");
-    ScratchDir::write("kept", {1, 2, 3});
-    {
-        const FullDisk disk(4096);
-        EXPECT_EQ(run(live.app, "save kept"), "refused: File too large: cannot save to kept");
-    }
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator("."))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"font.bmp", "kept"}));
-    EXPECT_EQ(std::filesystem::file_size("kept"), 3u);
+    EXPECT_EQ(saved(), good);  // the App's board, too, as it was
+    const FullDisk disk(4096); // a failed save leaves the file it replaces, and nothing else
+    EXPECT_EQ(run(app, "save bad"), "refused: File too large: cannot save to bad");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 3);
+    EXPECT_EQ(std::filesystem::file_size("bad"), n);
 }
