@@ -111,8 +111,10 @@ bool StateFile::decode(const std::uint8_t* bytes, std::size_t size, std::string&
     std::string why;
     if (set > static_cast<std::uint8_t>(InstructionSet::Complete))
         why = "impossible: instruction set " + count(set);
-    else if (waiting > 1 || (waiting == 1 && set == 0))
-        why = "impossible: waiting after WAI (" + count(waiting) + ") in the board's set";
+    else if (waiting > 1)
+        why = "impossible: waiting flag " + count(waiting);
+    else if (waiting == 1 && set == 0)
+        why = "impossible: waiting after WAI in the board's set";
     else if (hot != heat + HeatMap::size)
         why = "impossible: heat " + count(*hot) + " at " + count(std::size_t(hot - heat));
     if (!why.empty()) {

@@ -468,6 +468,16 @@ MUTATIONS = [
     M("cmd-history-twice", "audio/Input.cpp", "command line",
       "(history.empty() || history.back() != line.text)", "true",
       "a line run twice in a row is kept twice in the history"),
+    # ---- capture: state files ---------------------------------------------------------------
+    M("state-crc", "capture/StateFile.cpp", "state files",
+      "if (numberAt(bytes + fileSize - 4, 4) != crcOf(bytes, fileSize - 4)) {", "if (false) {",
+      "the checksum is never compared: a damaged state loads"),
+    M("state-newer", "capture/StateFile.cpp", "state files",
+      "if (version > formatVersion) {", "if (version < formatVersion) {",
+      "the version check is inverted: a newer file is read as this version"),
+    M("state-refused-put", "app/Commands.cpp", "state files",
+      "if (!state->load(file, answer)) return false;", "state->load(file, answer);",
+      "a refused state file is put into the board all the same"),
 ]
 
 

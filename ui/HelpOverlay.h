@@ -61,6 +61,7 @@ struct HelpOverlay {
         "a= b= x= sp= pc= cc= EXPR      set a register",
         "[ADDR]=EXPR                    write a byte of 0000-0410 (no heat)",
         "send EXPR                   s  sound command: byte to 0402, then interrupt",
+        "save FILE / load FILE          the whole board to a state file, or back (stops)",
         "help                           this page",
         "",
         "EXPR: a b x sp pc cc, flags c v z n i h, [E] byte, {E} word, labels,",
