@@ -65,8 +65,8 @@ std::vector<std::uint8_t> StateFile::encode() const {
     number(c.PC, 2), number(static_cast<std::uint8_t>(c.instructionSet), 1), number(c.waiting, 1);
     number(c.cycleCount, 8), number(clockCycles, 8), number(sampleCount, 8);
     out.insert(out.end(), board.memory.begin(), board.memory.end());
-    for (const std::uint32_t h : board.heat)
-        out.push_back(static_cast<std::uint8_t>(h));
+    out.resize(out.size() + HeatMap::size);
+    std::copy(board.heat.begin(), board.heat.end(), out.end() - HeatMap::size); // 0..100 each
     number(crcOf(out.data(), out.size()), 4);
     return out;
 }

@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     status.breakCount = status.watchCount = options & 1 ? DebugStatus::maxPoints : 0;
     const std::string_view line(reinterpret_cast<const char*>(data + in.pos), size - in.pos);
 
-    DebugCommand out{}, before{}; // value-initialized: the padding is zero in both
-    out.kind = before.kind = DebugCommand::Kind::Send;
+    DebugCommand out, before;
+    out.kind = DebugCommand::Kind::Send;
+    std::memcpy(&before, &out, sizeof out); // the padding too
     std::string answer;
     if (!DebugCommand::parse(line, options & 0x80 ? &labels : nullptr, cpu, status, out, answer)) {
         FUZZ_CHECK(std::memcmp(&before, &out, sizeof out) == 0 && !answer.empty());
