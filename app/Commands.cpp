@@ -50,7 +50,7 @@ bool loadState(App& app, const std::string& file, std::string& answer) {
         !std::equal(prom, prom + Mc6802::romSize, app.cpu.memory + Mc6802::romBase);
     SDL_LockAudio();
     state->put(app.cpu, app.audio);
-    app.audio.debugger.processorReset(); // no goal and no stop reason, as after a reset
+    app.audio.debugger.processorReset(); // forgets what a reset forgets: goal, stop reason
     app.control.setRunning(false);
     app.audio.wasRunning = false;
     SDL_UnlockAudio();
