@@ -1,10 +1,13 @@
 #include "app/App.h"
 
+#include "capture/StateFile.h"
 #include "debug/Command.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -18,6 +21,44 @@ std::string_view withoutComment(std::string_view line) {
     return line;
 }
 
+// "PC F806, cycle 123456": where a saved or loaded state stands.
+std::string standing(const Mc6802& cpu) {
+    char text[48];
+    std::snprintf(text, sizeof text, "PC %04X, cycle %llu", cpu.PC,
+                  static_cast<unsigned long long>(cpu.cycleCount));
+    return text;
+}
+
+// The board is copied under the lock and written without it.
+bool saveState(App& app, const std::string& file, std::string& answer) {
+    const auto state = std::make_unique<StateFile>();
+    SDL_LockAudio();
+    state->take(app.cpu, app.audio);
+    SDL_UnlockAudio();
+    if (!state->save(file, answer)) return false;
+    answer = "saved state to " + file + " (" + standing(state->board.cpu) + ")";
+    return true;
+}
+
+// Read and checked whole before the board is touched; the processor stops at the loaded moment.
+bool loadState(App& app, const std::string& file, std::string& answer) {
+    const auto state = std::make_unique<StateFile>();
+    if (!state->load(file, answer)) return false;
+    // Only the main thread changes the PROM, so it is compared without the lock.
+    const auto prom = state->board.memory.begin() + Mc6802::romBase;
+    const bool newProm =
+        !std::equal(prom, prom + Mc6802::romSize, app.cpu.memory + Mc6802::romBase);
+    SDL_LockAudio();
+    state->put(app.cpu, app.audio);
+    app.audio.debugger.processorReset(); // forgets what a reset forgets: goal, stop reason
+    app.control.setRunning(false);
+    app.audio.wasRunning = false;
+    SDL_UnlockAudio();
+    answer = "loaded state from " + file + " (" + standing(state->board.cpu) + ")" +
+             (newProm ? "; its PROM differs from the one it replaced" : "");
+    return true;
+}
+
 } // namespace
 
 void App::runSubmittedLine() {
@@ -28,11 +69,14 @@ void App::runSubmittedLine() {
     input.line.failed = !runMainCommand(command, text, input.line.answer);
 }
 
-bool App::runMainCommand(const DebugCommand& command, [[maybe_unused]] std::string_view line,
-                         [[maybe_unused]] std::string& answer) {
-    if (command.kind == DebugCommand::Kind::Help) screen.helpShown = screen.helpCommands = true;
-    if (command.kind == DebugCommand::Kind::List)
-        screen.listFrom = command.hasAddress ? command.address : -1;
+bool App::runMainCommand(const DebugCommand& command, std::string_view line, std::string& answer) {
+    using Kind = DebugCommand::Kind;
+    if (command.kind == Kind::Help) screen.helpShown = screen.helpCommands = true;
+    if (command.kind == Kind::List) screen.listFrom = command.hasAddress ? command.address : -1;
+    if (command.kind == Kind::Save)
+        return saveState(*this, std::string(command.fileIn(line)), answer);
+    if (command.kind == Kind::Load)
+        return loadState(*this, std::string(command.fileIn(line)), answer);
     return true;
 }
 

@@ -141,8 +141,10 @@ void AudioEngine::apply(const DebugCommand& command) {
         p.irq();
         break;
     case Kind::None:
+    case Kind::Help:
     case Kind::List:
-    case Kind::Help: break;
+    case Kind::Save:
+    case Kind::Load: break; // the App's, on the main thread
     }
 }
 

@@ -90,7 +90,8 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
     struct stat existing {};
     const bool exists = !ec && stat(target.c_str(), &existing) == 0;
     if (ec || (exists && !S_ISREG(existing.st_mode))) {
-        error = failed + (ec ? ec.message() : "not a regular file");
+        lastReason = ec ? ec.message() : "not a regular file";
+        error = failed + lastReason;
         return false;
     }
     mode = existing.st_mode & 07777;
@@ -112,7 +113,8 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
         const int why = errno;
         forget(slot);
         if (why != EEXIST || attempt == 100) {
-            error = failed + std::strerror(why);
+            lastReason = std::strerror(why);
+            error = failed + lastReason;
             return false;
         }
     }
@@ -123,7 +125,8 @@ bool ReplacingFile::commit(std::string& error) {
     // On the disk before it replaces anything, so that a crash leaves the old file or the new.
     if (fchmod(descriptor, mode) != 0 || fsync(descriptor) != 0 ||
         std::rename(temp.c_str(), target.c_str()) != 0) {
-        error = failed + std::strerror(errno);
+        lastReason = std::strerror(errno);
+        error = failed + lastReason;
         discard();
         return false;
     }

@@ -29,6 +29,8 @@ class ReplacingFile {
     // handler must before the process ends: it only unlinks, so it is async-signal-safe.
     // (Eight at once are known; a ninth would be left.)
     static void removeTemporaries();
+    // The last failure's reason alone, for messages that put it first.
+    const std::string& reason() const { return lastReason; }
 
   private:
     std::string requested;
@@ -37,4 +39,5 @@ class ReplacingFile {
     int descriptor = -1;
     mode_t mode = 0;
     int slot = -1; // where removeTemporaries finds temp
+    std::string lastReason;
 };

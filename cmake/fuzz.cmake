@@ -19,12 +19,14 @@ if(HUMMBOX_FUZZ)
         target_include_directories(fuzz_${name} PRIVATE ${CMAKE_SOURCE_DIR})
         # Each target links the room of what it feeds: the disassembler is the processor's,
         # the font the screen's, the processor runs under the audio clock, a ROM loads
-        # through the App.
+        # through the App, a state file is read by capture/.
+        set(room_of_command debug)
         set(room_of_disassembler cpu)
         set(room_of_expression debug)
         set(room_of_font ui)
         set(room_of_processor audio)
         set(room_of_rom app)
+        set(room_of_state capture)
         target_link_libraries(fuzz_${name} PRIVATE hummbox_${room_of_${name}})
         # The rooms are instrumented through HUMMBOX_SANITIZE (fuzzer-no-link); only the
         # fuzz executables link libFuzzer's main.

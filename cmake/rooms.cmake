@@ -5,7 +5,8 @@
 #   cpu      the processor and its disassembler; no SDL
 #   debug    stop rules, trace records and lines, listing labels       -> cpu, ring
 #   audio    the engine and its callback, the mailbox, the keys        -> debug, cpu, ring, SDL
-#   capture  files written from a running machine                      -> audio, debug, SDL, sndfile
+#   capture  files written from a running machine; the state files     -> audio, debug, SDL, sndfile,
+#            read back too                                                zlib
 #   ui       the font, the debugger screen, the panels                 -> debug, cpu, SDL
 #   rom      the ROM list, image reading, the selection screen          -> ui, debug, cpu, SDL
 #   app      the App and its main loop                                 -> every room
@@ -40,8 +41,9 @@ hummbox_room(audio
     LINKS hummbox_debug hummbox_cpu hummbox_ring SDL2::SDL2)
 hummbox_room(capture
     SOURCES capture/NumberedFile.cpp capture/Recorder.cpp capture/ReplacingFile.cpp
-            capture/RingFileWriter.cpp capture/TraceWriter.cpp capture/WavFile.cpp
-    LINKS hummbox_audio hummbox_debug SDL2::SDL2 PkgConfig::SNDFILE)
+            capture/RingFileWriter.cpp capture/StateFile.cpp capture/TraceWriter.cpp
+            capture/WavFile.cpp
+    LINKS hummbox_audio hummbox_debug SDL2::SDL2 PkgConfig::SNDFILE ZLIB::ZLIB)
 # The version, in one place: the project's. The window title shows major.minor.
 configure_file(cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/ui/Version.h @ONLY)
 hummbox_room(ui

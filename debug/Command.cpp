@@ -253,6 +253,13 @@ bool parseLine(std::string_view line, Operands& in, const DebugStatus& status, D
             answer += ", edits only up to 0410";
         return true;
     }
+    if (const bool save = is("save", "save"); save || is("load", "load")) {
+        const std::string verb = save ? "save" : "load";
+        c.kind = save ? Kind::Save : Kind::Load;
+        if (!in.file(rest, verb.c_str(), c)) return false;
+        answer = verb + " " + std::string(rest);
+        return true;
+    }
     if (is("help", "help") && rest.empty()) {
         c.kind = Kind::Help;
         answer = "the commands are in the help box";

@@ -23,6 +23,7 @@ struct Mc6802;
 //   send EXPR                       s   the sound command: the byte to 0402, then the interrupt
 //   list ADDR|pc                    l   the listing stays at ADDR; pc: it follows PC again
 //   mem ADDR                            the RAM panel shows 256 bytes from ADDR (down to 16)
+//   save FILE / load FILE               the whole board into a state file, or back from one
 //   help                                the commands on the help box
 //
 // Addresses and values are expressions (debug/Expression), evaluated once, here, against the
@@ -39,8 +40,10 @@ struct DebugCommand {
         Memory,
         Send,
         Help,
-        List,      // hasAddress false: follow PC
-        ShowMemory // address: the RAM panel's first byte
+        List,       // hasAddress false: follow PC
+        ShowMemory, // address: the RAM panel's first byte
+        Save,
+        Load
     };
     enum class Register : std::uint8_t { A, B, X, SP, PC, CC };
 
@@ -57,7 +60,9 @@ struct DebugCommand {
 
     // Commands that the App carries out on the main thread (files, the screen's views, the
     // help box); the rest go to the audio thread, which owns the board while it runs.
-    bool onMainThread() const { return kind == Kind::Help || kind == Kind::List; }
+    bool onMainThread() const {
+        return kind == Kind::Help || kind == Kind::List || kind == Kind::Save || kind == Kind::Load;
+    }
     std::string_view fileIn(std::string_view line) const {
         return fileAt <= line.size() ? line.substr(fileAt, fileLength) : std::string_view{};
     }

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev crasm srecord
-          libsndfile1-dev xvfb xauth python3 python3-xlib python3-pil
+          libsndfile1-dev zlib1g-dev xvfb xauth python3 python3-xlib python3-pil
           libpng-dev libfftw3-dev nettle-dev nlohmann-json3-dev # hummbox-render's catalogue
           desktop-file-utils) # the install test validates the desktop entry
 packages+=("$@")

@@ -484,6 +484,16 @@ MUTATIONS = [
     M("view-before-off-by-one", "ui/Listing.cpp", "views",
       "(rows - std::min(rows, before)) % mostBefore", "(rows - std::min(rows, before) + 1) % mostBefore",
       "the listing before PC starts one row later than asked (two rows, not three)"),
+    # ---- capture: state files ---------------------------------------------------------------
+    M("state-crc", "capture/StateFile.cpp", "state files",
+      "if (numberAt(bytes + fileSize - 4, 4) != crcOf(bytes, fileSize - 4)) {", "if (false) {",
+      "the checksum is never compared: a damaged state loads"),
+    M("state-newer", "capture/StateFile.cpp", "state files",
+      "if (version > formatVersion) {", "if (version < formatVersion) {",
+      "the version check is inverted: a newer file is read as this version"),
+    M("state-refused-put", "app/Commands.cpp", "state files",
+      "if (!state->load(file, answer)) return false;", "state->load(file, answer);",
+      "a refused state file is put into the board all the same"),
 ]
 
 

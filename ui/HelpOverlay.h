@@ -64,6 +64,7 @@ struct HelpOverlay {
         "send EXPR                   s  sound command: byte to 0402, then interrupt",
         "list ADDR | pc              l  keep the listing at ADDR; pc: it follows PC again",
         "mem ADDR                       RAM panel from ADDR (edits only in 0000-0410)",
+        "save FILE / load FILE          the whole board to a state file, or back (stops)",
         "help                           this page",
         "",
         "EXPR: a b x sp pc cc, flags c v z n i h, [E] byte, {E} word, labels,",
