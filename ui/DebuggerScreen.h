@@ -75,7 +75,9 @@ struct DebuggerScreen {
     void fitToWindow();
     // What lies over a screen, drawn last before presenting: the help, when shown.
     void drawOverlays();
+    // F11: fullscreen on the window's display, or back to the window's place and size.
     void toggleFullscreen();
+    SDL_Rect windowedBox{0, 0, 0, 0}; // where the window was before fullscreen
     // The heat half of draw: lighting the instruction at PC when stopped, then ageing.
     static void lightAndAge(Mc6802& cpu, bool stopped);
 

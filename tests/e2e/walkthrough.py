@@ -192,11 +192,11 @@ def read_recording(path):
             array.array("f", data[at:at + int.from_bytes(data[at - 4:at], "little")]))
 
 
-STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 254  # the help box's first line of text
+STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 246  # the help box's first line of text
 
 
 def help_box(shown=True):
-    rows = ((0, "Keys"), (7, "P            run / stop"), (30, "H closes this help"))
+    rows = ((0, "Keys"), (9, "P            run / stop"), (32, "H closes this help"))
     check = all_of(*(shows(HELP_X, HELP_Y + 8 * n, text) for n, text in rows))
     return check if shown else lambda shot: (not check(shot)[0], "the help box still shows")
 
@@ -240,6 +240,12 @@ def scaling(binary, run_dir, out):
         s.window.configure(width=740, height=756)
         see_scaled(s, "back-to-1x", all_of(help_box(), selection_screen(ROMS, 0)), 1)
         s.see("h", "no-help", selection_screen(ROMS, 0))
+        s.key("F11")  # no window manager here: hummbox itself puts the window over the display
+        see_scaled(s, "fullscreen", selection_screen(ROMS, 0), 2, (60, 44))
+        s.key("F11")
+        see_scaled(s, "windowed-again", selection_screen(ROMS, 0), 1)
+        expect((box := s.window.get_geometry()).width == 740, f"after F11 twice: {box.width} wide")
+        step("F11 without a window manager: the whole picture at 2x, centred; again: 740 x 756")
         took = s.quit_with(lambda: s.key("Escape"), "Escape after resizing")
         step(f"at 370 x 378 it shrinks; at 60 x 40 it takes H; back at 740 x 756 the help shows; Escape ends in {took:.2f} s")
     finally:
@@ -260,6 +266,14 @@ def command_line(s):
     expect(names[lit] == "-tone   .snd", f"after L the highlight is on {names[lit]!r}, not the image")
     s.quit_with(lambda: s.key("Escape"), "Escape after a start with an image")
     step(f"hummbox -- '{other.name}/-tone \u00e9.snd': debugger, stopped; L lists its directory")
+
+    empty = Path(s.workdir, "no images")
+    empty.mkdir()
+    s.launch("empty", args=[str(empty)])
+    s.see(None, "empty-directory", all_of(shows(0, 0, "Select ROM file:", WHITE), shows(
+        0, 16, "No .snd images in this directory:"), shows(0, 24, str(empty))))
+    s.quit_with(lambda: s.key("Escape"), "Escape on an empty list")
+    step(f"hummbox '{empty}': the heading, then that it holds no images, and where")
 
 
 def scope(s):
