@@ -215,6 +215,20 @@ TEST_F(Render, CatalogueIsReproducibleAndCheckNamesTheCommandThatChanged) {
     }
     EXPECT_EQ(records.size(), 256u);
     EXPECT_EQ(verdicts, (std::map<std::string, int>{{"ends", 10}, {"silent", 246}}));
+    // The README's first table of commands is demo.snd's: the sounds that end are those it
+    // lists, each as long as it says to the digits it gives.
+    std::ifstream readme(std::filesystem::path(__FILE__).parent_path() / "../../README.md");
+    const std::regex row(R"(\| ([0-9A-F]{2}) \| [^|]+ \| ([0-9]+\.([0-9]+)) s \|)");
+    std::map<int, std::string> said, heard;
+    char length[16];
+    for (std::string line; std::getline(readme, line);)
+        if (std::smatch m; std::regex_match(line, m, row) &&
+                           said.emplace(std::stoi(m[1], nullptr, 16), m[2]).second) {
+            const auto& r = records[std::stoul(m[1], nullptr, 16)];
+            std::snprintf(length, sizeof length, "%.*f", int(m[3].length()), double(r["seconds"]));
+            heard[r["command"]] = r["verdict"] == "ends" ? length : r["verdict"];
+        }
+    EXPECT_EQ(heard, said);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("a"), {}), 2 + 10 * 3);
     for (const auto& e : std::filesystem::directory_iterator("a"))
         EXPECT_TRUE(slurp(e.path()) == slurp("b" / e.path().filename())) << e.path();
