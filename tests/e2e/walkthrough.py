@@ -289,6 +289,23 @@ def scope(s):
     step(f"the scope: a trace of tone.snd while running, a flat line stopped; Escape ends in {took:.2f} s")
 
 
+def live_reload(s):
+    """tone.snd rebuilt on disk, renamed over the image while it plays: the new pitch, no key."""
+    image, live = bytearray(Path(s.workdir, "tone.snd").read_bytes()), Path(s.workdir, "live.snd")
+    live.write_bytes(image)
+    s.launch("reload", args=[str(live)])
+    s.see(None, "reload-loaded", pc_is(0xF800))
+    before = hear_pitch(s, "p", 500.0, "live.snd as loaded")
+    image[4] = 99  # F803 ldaa #149 -> #99: half a period of 18 + 6 x 99 cycles
+    Path(s.workdir, "live.new").write_bytes(image)
+    os.rename(Path(s.workdir, "live.new"), live)
+    after = hear_pitch(s, None, 912000 / 1224, "live.snd rebuilt")
+    shot = s.see(None, "reloaded", lambda shot: ("reloaded" in (t := shot.text(490, 0, 31)), t))
+    s.quit_with(lambda: s.key("Escape"), "Escape after a reload")
+    step(f"live.snd replaced while it plays: {before:.1f} Hz, then {after:.1f} Hz with no key "
+         f"pressed; the status line: {shot.text(490, 0, 31).strip()!r}")
+
+
 def demo_listing(run_dir):
     """{label or 'mnemonic operand': address} from the listing built beside demo.snd."""
     found = {}
@@ -391,6 +408,7 @@ def main():
         scaling(args.hummbox, args.run_dir, os.path.join(os.path.abspath(args.out), "scaled"))
         command_line(s)
         scope(s)
+        live_reload(s)
         debugging(s, args.run_dir)
     except Failure as failure:
         print(f"e2e: FAILED: {failure}\ne2e: see {s.out} (last-seen.png: the last screenshot; "
