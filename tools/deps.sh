@@ -7,7 +7,8 @@ packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev cr
           libsndfile1-dev xvfb xauth python3 python3-xlib python3-pil
           libpng-dev libfftw3-dev nettle-dev nlohmann-json3-dev # hummbox-render's catalogue
           binutils-m68hc1x    # its disassembler cross-checks instruction boundaries
-          desktop-file-utils) # the install test validates the desktop entry
+          desktop-file-utils  # the install test validates the desktop entry
+          chromium)           # the catalogue page is checked in a real browser
 packages+=("$@")
 
 missing=()
