@@ -30,11 +30,11 @@ include(cmake/e2e.cmake)
 
 # demo.snd's catalogue page as headless Chromium (tools/deps.sh installs it) loads it: every
 # picture decoded whole, every player's WAV file there, no scripts. Fails without Chromium.
-add_test(NAME catalogue_in_chromium
-    COMMAND ${HUMMBOX_E2E_PYTHON} ${CMAKE_SOURCE_DIR}/tests/tools/catalogue_in_browser.py
+add_test(NAME demo_catalogue
+    COMMAND ${HUMMBOX_E2E_PYTHON} ${CMAKE_SOURCE_DIR}/tests/tools/demo_catalogue.py
             $<TARGET_FILE:hummbox-render> ${HUMMBOX_RUN_DIR}/demo.snd
-            ${CMAKE_BINARY_DIR}/catalogue-in-chromium)
-set_tests_properties(catalogue_in_chromium PROPERTIES TIMEOUT 180)
+            ${CMAKE_BINARY_DIR}/demo-catalogue)
+set_tests_properties(demo_catalogue PROPERTIES TIMEOUT 180)
 
 find_package(benchmark QUIET)
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)

@@ -12,8 +12,7 @@ cmake --install "$1" --prefix "$prefix" >/dev/null
 for f in bin/hummbox bin/hummbox-render share/hummbox/tone.snd share/hummbox/demo.lst share/applications/hummbox.desktop \
          share/doc/hummbox/copyright share/icons/hicolor/64x64/apps/hummbox.png; do
     [ -f "$prefix/$f" ] || fail "$f not installed"; done
-# The changelog's version is the one both programs report; the manual pages are gzipped.
-version=$(gzip -cd "$prefix/share/doc/hummbox/changelog.gz" | sed -n '1s/^hummbox (\(.*\)) .*/\1/p')
+version=$(gzip -cd "$prefix/share/doc/hummbox/changelog.gz" | sed -n '1s/^hummbox (\(.*\)) .*/\1/p') # both report it
 for p in hummbox hummbox-render; do
     [ "$("$prefix/bin/$p" --version)" = "$p $version" ] || fail "$p --version is not $p $version"
     gzip -t "$prefix/share/man/man1/$p.1.gz" || fail "no manual page for $p"; done
