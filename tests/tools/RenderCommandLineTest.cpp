@@ -193,18 +193,12 @@ TEST_F(Render, TraceHoldsTheSameLinesAsTheProgramWrites) {
     EXPECT_EQ(slurp("run.txt"), slurp("hummbox-trace-001.txt"));
 }
 
-// --catalog writes the same files on every run; --check finds them equal, names the one
-// command that a changed byte in the laser's code alters (at the DAC store of the square
-// wave routine it calls), and refuses a damaged or missing catalogue.
+// --catalog writes the same files on every run (what they hold: tests/tools/demo_catalogue.py);
+// --check finds them equal, names the one command that a changed byte in the laser's code alters
+// (at the DAC store of the square wave routine it calls), and refuses a damaged or missing one.
 TEST_F(Render, CatalogueIsReproducibleAndCheckNamesTheCommandThatChanged) {
     ASSERT_EQ(run("tune.snd -q --catalog a").first, 0);
     ASSERT_EQ(run("tune.snd -q --catalog b").first, 0);
-    // Each WAV holds its second of rest (verdicts, lengths, the page:
-    // tests/tools/demo_catalogue.py).
-    for (const auto& r : nlohmann::json::parse(slurp("a/catalogue.json")))
-        EXPECT_TRUE(r["verdict"] == "silent" ||
-                    std::filesystem::file_size("a/" + std::string(r["wav"])) >=
-                        (std::size_t(r["samples"]) + 48000) * 4);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("a"), {}), 2 + 10 * 3);
     for (const auto& e : std::filesystem::directory_iterator("a"))
         EXPECT_TRUE(slurp(e.path()) == slurp("b" / e.path().filename())) << e.path();
