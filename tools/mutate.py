@@ -435,11 +435,16 @@ MUTATIONS = [
       "a sound's length leaves out its last DAC change"),
     M("check-size", "tools/render/Catalogue.cpp", "catalogue",
       "if (first == common && before.size() == now.samples.size()) {", "if (first == common) {",
-      "--check misses a sound that only got longer or shorter"),
+      "--check misses a sound that only got longer or shorter",
+      equivalent="a render stops after a second without a DAC change, so two renders whose common "
+                 "samples agree differ in length only in a hand-shortened WAV; with another --seconds "
+                 "the verdicts differ and are reported"),
     M("check-verdict", "tools/render/Catalogue.cpp", "catalogue",
       "if (r[\"verdict\"] == now.verdict && kept == now.length) continue;",
       "if (kept == now.length) continue;",
-      "--check misses a sound whose verdict alone changed"),
+      "--check misses a sound whose verdict alone changed",
+      equivalent="the same samples to the same length give the same verdict under one --seconds "
+                 "limit; under another the lengths differ and are reported"),
     M("page-audio-src", "tools/render/Catalogue.cpp", "catalogue",
       "<< \"<audio controls preload=\\\"none\\\" src=\\\"\" << wav <<",
       "<< \"<audio controls preload=\\\"none\\\" src=\\\"\" << wave <<",
