@@ -63,6 +63,12 @@ set(CPACK_PACKAGE_VERSION ${HUMMBOX_VERSION})
 set(CPACK_PACKAGE_CONTACT "hummbox developers <hummbox@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "emulator of an arcade sound board (MC6802, MC6821 DAC) with a debugger")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "hummbox runs the 2 KiB sound ROM of an arcade sound board on an
+emulated MC6802 whose PIA drives an 8-bit DAC, plays it as audio and shows the
+processor in a debugger: registers, listing, memory tinted by access,
+breakpoints, watchpoints and traces. hummbox-render renders the sounds offline
+to WAV files, a catalogue page with waveforms and spectrograms, or a check
+against an earlier catalogue.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
