@@ -138,6 +138,7 @@ bool App::iterate() {
     for (std::int32_t i = 0; i < keys.fullscreen; ++i)
         screen.toggleFullscreen();
     if (keys.labels % 2 != 0 && !browser.labels.empty()) screen.labelled = !screen.labelled;
+    if (mode == modeRomSelect) browser.jump(keys.pages, keys.ends);
     recorder.service();
     tracer.service();
     screen.fitToWindow();

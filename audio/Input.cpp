@@ -76,6 +76,10 @@ void applyKey(SDL_Keycode key, Input& input, ControlBlock& control) {
         control.setRunning(false);
         break;
     case SDLK_t: ++input.keys.trace; break;
+    case SDLK_PAGEDOWN: ++input.keys.pages; break;
+    case SDLK_PAGEUP: --input.keys.pages; break;
+    case SDLK_HOME: input.keys.ends = -1; break;
+    case SDLK_END: input.keys.ends = 1; break;
     default:
         if (const int digit = hexValue(key); digit >= 0) control.hexDigit = digit;
         break;

@@ -24,6 +24,8 @@ struct Input {
         std::int32_t record = 0; // V: start or stop recording
         std::int32_t labels = 0; // N: plain or labelled listing
         std::int32_t trace = 0;  // T: start or stop the instruction trace
+        std::int32_t pages = 0;  // the selection list: Page Down +1, Page Up -1, per press
+        std::int32_t ends = 0;   // the selection list: End +1, Home -1, the last one pressed
     };
 
     // The debugger's command line, opened with : or ;. While it is open every key goes to

@@ -28,6 +28,14 @@ set_tests_properties(hummbox_exits_without_display PROPERTIES
 
 include(cmake/e2e.cmake)
 
+# demo.snd's catalogue page as headless Chromium (tools/deps.sh installs it) loads it: every
+# picture decoded whole, every player's WAV file there, no scripts. Fails without Chromium.
+add_test(NAME demo_catalogue
+    COMMAND ${HUMMBOX_E2E_PYTHON} ${CMAKE_SOURCE_DIR}/tests/tools/demo_catalogue.py
+            $<TARGET_FILE:hummbox-render> ${HUMMBOX_RUN_DIR}/demo.snd
+            ${CMAKE_BINARY_DIR}/demo-catalogue)
+set_tests_properties(demo_catalogue PROPERTIES TIMEOUT 180)
+
 find_package(benchmark QUIET)
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
 if(benchmark_FOUND AND BENCH_SOURCES)

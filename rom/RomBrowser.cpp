@@ -17,8 +17,11 @@ constexpr char romExtension[] = ".snd";
 constexpr char heading[] = "Select ROM file:";
 constexpr int listTop = 16;
 constexpr int lineHeight = 8;
+constexpr std::size_t columns = DebuggerScreen::windowWidth / BitmapFont::cellSize;
 // The entries wholly in the window; one more shows its upper half below them.
 constexpr int linesShown = (DebuggerScreen::windowHeight - listTop) / lineHeight;
+// A list longer than the window keeps its last whole line for the mark of what lies below.
+constexpr int linesScrolled = linesShown - 1;
 
 // The extension runs from the last '.' to the end; it must be ".snd" byte for byte.
 bool hasRomExtension(const std::string& name) {
@@ -32,11 +35,10 @@ static_assert(RomImage::size == Mc6802::romSize);
 
 void RomBrowser::scan() {
     fileNames.clear();
+    listError.clear();
 
     std::error_code ec;
-    const std::filesystem::path listed =
-        std::filesystem::absolute(directory.empty() ? "." : directory, ec);
-    if (ec) return;
+    listed = std::filesystem::absolute(directory.empty() ? "." : directory, ec).lexically_normal();
     std::filesystem::directory_iterator it(listed, ec);
     // A listing that cannot be opened leaves the list empty; one that fails part-way keeps
     // what it found so far.
@@ -44,6 +46,7 @@ void RomBrowser::scan() {
         std::string name = it->path().filename().string();
         if (hasRomExtension(name)) fileNames.push_back(std::move(name));
     }
+    if (ec) listError = ec.message();
 }
 
 bool RomBrowser::readImage(const std::filesystem::path& path, Image& image) {
@@ -75,15 +78,37 @@ const std::string* RomBrowser::moveHighlight(std::int32_t cursorDy, bool enter) 
                                        : nullptr;
 }
 
+void RomBrowser::jump(std::int32_t pages, std::int32_t ends) {
+    const auto count = static_cast<std::int32_t>(fileNames.size());
+    if (ends != 0) selectedIndex = ends < 0 ? 0 : count - 1;
+    selectedIndex += pages * (count > linesShown ? linesScrolled : linesShown);
+}
+
+std::string RomBrowser::fitPath(const std::string& path, std::size_t columns) {
+    if (path.size() <= columns) return path;
+    const std::string tail = path.substr(path.size() - (columns - 3));
+    const std::size_t slash = tail.find('/');
+    return "..." + (slash == std::string::npos ? tail : tail.substr(slash));
+}
+
 void RomBrowser::drawList(BitmapFont& font) {
     font.setColor(255, 255, 255);
     font.drawText(heading, sizeof heading - 1, 0, 0);
+    const auto count = static_cast<std::int32_t>(fileNames.size());
+    font.setColor(128, 128, 128);
+    if (count == 0) {
+        const std::string why = listError.empty() ? "No .snd images in this directory:"
+                                                  : "Cannot list this directory: " + listError;
+        font.drawText(fitPath(why, columns).c_str(), 0, listTop);
+        font.drawText(fitPath(listed.string(), columns).c_str(), 0, listTop + lineHeight);
+        return;
+    }
     // Scroll no further than needed to show the highlighted entry whole, and not past the
     // list's end; a list that fits starts at the top.
-    const auto count = static_cast<std::int32_t>(fileNames.size());
-    firstShown = std::clamp(firstShown, selectedIndex - (linesShown - 1), selectedIndex);
-    firstShown = std::clamp(firstShown, 0, std::max(count - linesShown, 0));
-    for (std::int32_t i = firstShown; i < count && i <= firstShown + linesShown; ++i) {
+    const std::int32_t lines = count > linesShown ? linesScrolled : linesShown;
+    firstShown = std::clamp(firstShown, selectedIndex - (lines - 1), selectedIndex);
+    firstShown = std::clamp(firstShown, 0, std::max(count - lines, 0));
+    for (std::int32_t i = firstShown; i < count && i < firstShown + lines; ++i) {
         if (i == selectedIndex)
             font.setColor(255, 255, 255);
         else
@@ -92,4 +117,15 @@ void RomBrowser::drawList(BitmapFont& font) {
         font.drawText(name.c_str(), SDL_strlen(name.c_str()), 0,
                       listTop + lineHeight * (i - firstShown));
     }
+    // The marks: how many entries lie above the window (right of the heading) and below it.
+    font.setColor(170, 204, 255);
+    const std::int32_t below = count - (firstShown + lines);
+    if (firstShown > 0) {
+        const std::string above = "^ " + std::to_string(firstShown) + " more above";
+        font.drawText(above.c_str(),
+                      DebuggerScreen::windowWidth - 8 * static_cast<int>(above.size()) - 4, 0);
+    }
+    if (below > 0)
+        font.drawText(("v " + std::to_string(below) + " more below").c_str(), 0,
+                      listTop + lineHeight * lines);
 }

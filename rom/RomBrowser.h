@@ -21,6 +21,8 @@ struct RomBrowser {
     std::string loadedFileName;
     std::int32_t firstShown = 0;     // the entry on the list's top line, for lists that scroll
     std::filesystem::path directory; // listed and loaded from; empty: the working directory
+    std::filesystem::path listed;    // the absolute directory of the last scan
+    std::string listError;           // why the last scan could not list it, if it could not
     Labels labels;                   // from the loaded image's listing, when it has one
 
     using Image = RomImage;
@@ -39,8 +41,15 @@ struct RomBrowser {
     bool loadInto(Mc6802& cpu, const std::string& name);
     // Moves the highlight by cursorDy, kept on the list; with enter, the name to load.
     const std::string* moveHighlight(std::int32_t cursorDy, bool enter);
-    // The heading and the visible part of the list, scrolled to show the highlight.
+    // Home (ends -1) or End (+1) go to the first or last entry, then Page Up (pages -1) and
+    // Page Down (+1) move the highlight by the lines the window shows; moveHighlight keeps it
+    // on the list.
+    void jump(std::int32_t pages, std::int32_t ends);
+    // The heading and the visible part of the list, scrolled to show the highlight, with a
+    // mark where it goes on above or below the window; for an empty list, the directory.
     void drawList(BitmapFont& font);
+    // A path of more than columns bytes cut to its last columns, "..." first, from a '/'.
+    static std::string fitPath(const std::string& path, std::size_t columns);
     // One frame of the selection screen: moves the highlight, loads on Return, draws. A list
     // longer than the window scrolls so that the highlighted entry is always wholly shown.
     void frame(App& app);

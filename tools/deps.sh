@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(g++ cmake make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev crasm srecord
           libsndfile1-dev zlib1g-dev xvfb xauth python3 python3-xlib python3-pil
           libpng-dev libfftw3-dev nettle-dev nlohmann-json3-dev # hummbox-render's catalogue
-          desktop-file-utils) # the install test validates the desktop entry
+          desktop-file-utils  # the install test validates the desktop entry
+          chromium)           # the catalogue page is checked in a real browser
 packages+=("$@")
 
 missing=()

@@ -170,8 +170,23 @@ void DebuggerScreen::drawOverlays() {
 }
 
 void DebuggerScreen::toggleFullscreen() {
-    const bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+        SDL_SetWindowFullscreen(window, 0);
+        SDL_SetWindowSize(window, windowedBox.w, windowedBox.h);
+        SDL_SetWindowPosition(window, windowedBox.x, windowedBox.y);
+        return;
+    }
+    // Fullscreen is the window manager's to do; without one the window keeps its place and
+    // size while SDL takes it for the display's, and the picture is drawn offset and cut
+    // off. Put over the display first, the window is what SDL takes it for either way.
+    SDL_GetWindowPosition(window, &windowedBox.x, &windowedBox.y);
+    SDL_GetWindowSize(window, &windowedBox.w, &windowedBox.h);
+    SDL_Rect display{0, 0, 0, 0};
+    if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &display) == 0) {
+        SDL_SetWindowPosition(window, display.x, display.y);
+        SDL_SetWindowSize(window, display.w, display.h);
+    }
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 void DebuggerScreen::draw(Mc6802& cpu, std::int32_t editCursor, bool stopped) {

@@ -82,9 +82,11 @@ struct DebuggerScreen {
     void fitToWindow();
     // What lies over a screen, drawn last before presenting: the help, when shown.
     void drawOverlays();
+    // F11: fullscreen on the window's display, or back to the window's place and size.
     void toggleFullscreen();
     // The listing's first address: listFrom when set, else PC or a few rows ahead of it.
     std::uint16_t listingStart(const Mc6802& cpu) const;
+    SDL_Rect windowedBox{0, 0, 0, 0}; // where the window was before fullscreen
     // The heat half of draw: lighting the instruction at PC when stopped, then ageing.
     static void lightAndAge(Mc6802& cpu, bool stopped);
 

@@ -14,6 +14,8 @@ struct HelpOverlay {
     };
     static constexpr Row rows[] = {
         {"Up / Down", "edit cursor one row up / down", "previous / next file"},
+        {"Home / End", "", "first / last file"},
+        {"PgUp / PgDn", "", "a window's files up / down"},
         {"Left / Right", "edit cursor one nibble left / right", ""},
         {"Return", "", "load the highlighted file"},
         {"P", "run / stop", "run / stop, kept for the load"},

@@ -54,7 +54,6 @@ TEST(CommandLine, AcceptsUsablePathsAndRefusesTheRest) {
         EXPECT_NE(parsed.message.find(std::string(args.back()) + ":"), std::string::npos);
     }
     EXPECT_EQ(parse({"--script=tune.bin", "tune.snd"}).options.script.size(), 2048u);
-    EXPECT_EQ(parse({"--version"}).message.rfind("hummbox 0.", 0), 0u);
     const CommandLine help = parse({"--help", "missing.snd"});
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_NE(help.message.find("--cpu"), std::string::npos);

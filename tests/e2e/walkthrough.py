@@ -6,7 +6,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "desktop"))
 from Xlib import X  # noqa: E402
-from desktop import RATE, Desktop, Failure, expect, frequency, sounding_seconds, wait_until  # noqa
+from PIL import Image  # noqa: E402
+from desktop import RATE, Desktop, Failure, Shot, expect, frequency, sounding_seconds, wait_until  # noqa
 
 ROMS = ["demo.snd", "tone.snd"]
 WHITE, TITLE, ADDRESS = (255, 255, 255), (255, 100, 100), (63, 175, 63)
@@ -194,13 +195,14 @@ def read_recording(path):
 
 # The help box's first line of text: the box holds the README's key table and six more lines,
 # centred on the picture.
-KEY_ROWS = re.search(r"\n\| Key \| Debugger \| ROM selection \|\n\|[-| ]+\|\n((?:\|.*\n)+)",
-                     (Path(__file__).resolve().parents[2] / "README.md").read_text())[1].count("\n")
+KEY_TABLE = re.search(r"\n\| Key \| Debugger \| ROM selection \|\n\|[-| ]+\|\n((?:\|.*\n)+)",
+                      (Path(__file__).resolve().parents[2] / "README.md").read_text())[1].splitlines()
+KEY_ROWS, P_ROW = len(KEY_TABLE), 4 + next(i for i, row in enumerate(KEY_TABLE) if row.startswith("| P |"))
 STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, (756 - 8 * (KEY_ROWS + 6)) // 2
 
 
 def help_box(shown=True):
-    rows = ((0, "Keys"), (7, "P            run / stop"), (KEY_ROWS + 5, "H closes this help"))
+    rows = ((0, "Keys"), (P_ROW, "P            run / stop"), (KEY_ROWS + 5, "H closes this help"))
     check = all_of(*(shows(HELP_X, HELP_Y + 8 * n, text) for n, text in rows))
     return check if shown else lambda shot: (not check(shot)[0], "the help box still shows")
 
@@ -208,8 +210,6 @@ def help_box(shown=True):
 # --- A window that scales ---------------------------------------------------------------------
 def see_scaled(s, name, check, scale, origin=(0, 0), size=None):
     """Like Desktop.see, for the picture drawn scale times at origin in a window of any size."""
-    from PIL import Image
-    from desktop import Shot
     size = size or (740 * scale, 756 * scale)
 
     def probe():
@@ -244,8 +244,13 @@ def scaling(binary, run_dir, out):
         s.window.configure(width=740, height=756)
         see_scaled(s, "back-to-1x", all_of(help_box(), selection_screen(ROMS, 0)), 1)
         s.see("h", "no-help", selection_screen(ROMS, 0))
+        s.key("F11")  # no window manager here: hummbox itself puts the window over the display
+        see_scaled(s, "fullscreen", selection_screen(ROMS, 0), 2, (60, 44))
+        s.key("F11")
+        see_scaled(s, "windowed-again", selection_screen(ROMS, 0), 1)
         took = s.quit_with(lambda: s.key("Escape"), "Escape after resizing")
-        step(f"at 370 x 378 it shrinks; at 60 x 40 it takes H; back at 740 x 756 the help shows; Escape ends in {took:.2f} s")
+        step(f"at 370 x 378 it shrinks; at 60 x 40 it takes H; back at 740 x 756 the help shows; F11 without a window "
+             f"manager: the whole picture at 2x, centred, F11 again: 740 x 756; Escape ends in {took:.2f} s")
     finally:
         s.close()
 
@@ -265,18 +270,33 @@ def command_line(s):
     s.quit_with(lambda: s.key("Escape"), "Escape after a start with an image")
     step(f"hummbox -- '{other.name}/-tone \u00e9.snd': debugger, stopped; L lists its directory")
 
+    (empty := Path(s.workdir, "no images")).mkdir()
+    s.launch("empty", args=[str(empty)])
+    s.see(None, "empty-directory", all_of(shows(0, 0, "Select ROM file:", WHITE), shows(
+        0, 16, "No .snd images in this directory:"), shows(0, 24, str(empty))))
+    s.quit_with(lambda: s.key("Escape"), "Escape on an empty list")
+    step(f"hummbox '{empty}': the heading, then that it holds no images, and where")
+
 
 def scope(s):
-    """tone.snd as a trace across the scope box while running; a flat line when stopped."""
+    """tone.snd as a trace across the scope box while running, a flat line when stopped; rebuilt
+    on disk and renamed over the loaded image while it plays, it is heard anew with no key."""
     def trace(flat):  # the lit part of the trace area, x 400..655, y 708..747
         return lambda shot: ((box := shot.img.crop((400, 708, 656, 748)).getbbox()) is not None and
                              box[2] - box[0] == 256 and (box[3] - box[1] <= 1) == flat, box)
     s.launch("scope")
     move_to(s, s.see(None, "scope-selection", selection_screen(ROMS)), "tone.snd")
-    for key, name, flat in (("Return", "scope-flat", True), ("p", "scope-tone", False), ("p", "scope-stopped", True)):
+    for key, name, flat in (("Return", "scope-flat", True), ("p", "scope-tone", False)):
         s.see(key, name, trace(flat))
+    before, image = hear_pitch(s, None, 500.0, "tone.snd"), bytearray(Path(s.workdir, "tone.snd").read_bytes())
+    image[4] = 99  # F803 ldaa #149 -> #99: half a period of 18 + 6 x 99 cycles
+    Path(s.workdir, "tone.new").write_bytes(image)
+    os.rename(Path(s.workdir, "tone.new"), Path(s.workdir, "tone.snd"))
+    after = hear_pitch(s, None, 912000 / 1224, "tone.snd rebuilt")
+    s.see("p", "scope-stopped", trace(True))
     took = s.quit_with(lambda: s.key("Escape"), "Escape after the scope")
-    step(f"the scope: a trace of tone.snd while running, a flat line stopped; Escape ends in {took:.2f} s")
+    step(f"the scope: a trace of tone.snd while running, a flat line stopped; rebuilt and renamed over while "
+         f"it plays: {before:.1f} Hz, then {after:.1f} Hz with no key pressed; Escape ends in {took:.2f} s")
 
 
 def demo_listing(run_dir):

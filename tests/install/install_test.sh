@@ -9,8 +9,13 @@ prefix="$tmp/pre fix"
 fail() { echo "install test: $*" >&2; exit 1; }
 
 cmake --install "$1" --prefix "$prefix" >/dev/null
-for f in bin/hummbox bin/hummbox-render share/hummbox/tone.snd share/hummbox/demo.lst share/applications/hummbox.desktop; do
+for f in bin/hummbox bin/hummbox-render share/hummbox/tone.snd share/hummbox/demo.lst share/applications/hummbox.desktop \
+         share/doc/hummbox/copyright share/icons/hicolor/64x64/apps/hummbox.png; do
     [ -f "$prefix/$f" ] || fail "$f not installed"; done
+version=$(gzip -cd "$prefix/share/doc/hummbox/changelog.gz" | sed -n '1s/^hummbox (\(.*\)) .*/\1/p') # both report it
+for p in hummbox hummbox-render; do
+    [ "$("$prefix/bin/$p" --version)" = "$p $version" ] || fail "$p --version is not $p $version"
+    gzip -t "$prefix/share/man/man1/$p.1.gz" || fail "no manual page for $p"; done
 ! command -v desktop-file-validate >/dev/null ||
     desktop-file-validate "$prefix/share/applications/hummbox.desktop" || fail "desktop entry"
 mkdir "$tmp/elsewhere" && cd "$tmp/elsewhere"

@@ -91,17 +91,23 @@ TEST_F(RomBrowserApp, LoadsAFileOverThePromOrChangesNothing) {
     }
 }
 
-// The highlight stays on the list and in the window: past the 92 lines that fit, the list
-// scrolls as little as it must. A row: entries, moves a frame at a time, index and y at the end.
+// The highlight stays on the list and in the window: past the 92 lines that fit, 91 scroll as
+// little as they must, marks counting what lies above (on the heading's line) and below (on the
+// last). A row: entries, frames with Down (+) or Up (-), keys, then the index, its y, the marks.
 TEST_F(RomBrowserApp, TheHighlightStaysOnTheListAndInTheWindow) {
+    constexpr SDL_Keycode home = SDLK_HOME, end = SDLK_END, up = SDLK_PAGEUP, down = SDLK_PAGEDOWN;
     const struct {
         int count;
-        std::vector<int> moves; // so many frames with Down (positive) or Up (negative)
-        int index, y;
-    } cases[] = {{3, {1}, 1, 24},        {3, {5, -1}, 1, 24},        {3, {-1}, 0, 16},
-                 {1, {1}, 0, 16},        {0, {1}, -1, -1},           {92, {91}, 91, 744},
-                 {93, {92}, 92, 744},    {93, {99}, 92, 744},        {93, {92, -1}, 91, 736},
-                 {93, {92, -91}, 1, 16}, {300, {299, -91}, 208, 16}, {300, {299, -92}, 207, 16}};
+        std::vector<int> moves;
+        std::vector<SDL_Keycode> keys;
+        int index, y, marks;
+    } cases[] = {// clang-format off
+        {3, {1}, {}, 1, 24, 0}, {1, {1}, {}, 0, 16, 0}, {0, {1}, {end, down}, -1, -1, 0},
+        {92, {91}, {}, 91, 744, 0}, {93, {92, -1}, {}, 91, 728, 1}, {93, {92, -91}, {}, 1, 16, 3},
+        {300, {299, -91}, {}, 208, 16, 3}, {300, {}, {end}, 299, 736, 1}, {10, {3}, {up}, 0, 16, 0},
+        {300, {}, {end, home}, 0, 16, 2}, {300, {1}, {down}, 92, 736, 3},
+        {300, {}, {end, up}, 208, 16, 3}, {10, {3}, {down, down}, 9, 88, 0}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.count << " entries, ends on " << c.index);
         app.browser.fileNames.clear(); // a fresh screen: an empty list, then the entries
@@ -116,6 +122,8 @@ TEST_F(RomBrowserApp, TheHighlightStaysOnTheListAndInTheWindow) {
                 app.control.cursorDy = move > 0 ? 1 : -1;
                 app.browser.frame(app);
             }
+        for (const SDL_Keycode key : c.keys)
+            LiveApp::pushKey(key), app.iterate();
         EXPECT_EQ(app.browser.selectedIndex, c.index);
         EXPECT_EQ(app.mode, App::modeRomSelect);
         std::vector<std::uint32_t> pixels(740 * 756);
@@ -126,5 +134,9 @@ TEST_F(RomBrowserApp, TheHighlightStaysOnTheListAndInTheWindow) {
             if ((pixels[i] & 0xFFFFFF) == 0xFFFFFF) top = std::min(top, i / 740), bottom = i / 740;
         EXPECT_EQ(bottom < 0 ? -1 : (top - 16) / 8 * 8 + 16, c.y);
         EXPECT_LT(bottom, c.y + 8);
+        const std::uint32_t *head = &pixels[0], *foot = &pixels[740 * 744], mark = 0xFFAACCFF;
+        const int marks = (std::count(head, head + 5920, mark) > 0) +
+                          2 * (std::count(foot, foot + 5920, mark) > 0);
+        EXPECT_EQ(marks, c.marks); // on the heading's text row (1) and the last (2)
     }
 }

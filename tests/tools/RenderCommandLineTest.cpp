@@ -193,28 +193,12 @@ TEST_F(Render, TraceHoldsTheSameLinesAsTheProgramWrites) {
     EXPECT_EQ(slurp("run.txt"), slurp("hummbox-trace-001.txt"));
 }
 
-// --catalog writes the same files on every run; --check finds them equal, names the one
-// command that a changed byte in the laser's code alters (at the DAC store of the square
-// wave routine it calls), and refuses a damaged or missing catalogue.
+// --catalog writes the same files on every run (what they hold: tests/tools/demo_catalogue.py);
+// --check finds them equal, names the one command that a changed byte in the laser's code alters
+// (at the DAC store of the square wave routine it calls), and refuses a damaged or missing one.
 TEST_F(Render, CatalogueIsReproducibleAndCheckNamesTheCommandThatChanged) {
     ASSERT_EQ(run("tune.snd -q --catalog a").first, 0);
     ASSERT_EQ(run("tune.snd -q --catalog b").first, 0);
-    const auto records = nlohmann::json::parse(slurp("a/catalogue.json"));
-    std::map<std::string, int> verdicts;
-    for (const auto& r : records) {
-        ++verdicts[r["verdict"]];
-        if (r["verdict"] == "silent") continue;
-        const std::string wav = slurp("a/" + std::string(r["wav"]));
-        EXPECT_EQ(wav.substr(0, 4) + wav.substr(8, 4), "RIFFWAVE");
-        EXPECT_GE(wav.size(), (std::size_t(r["samples"]) + 48000) * 4) << "a second of rest";
-        for (const char* picture : {"waveform", "spectrogram"}) {
-            const std::string png = slurp("a/" + std::string(r[picture]));
-            EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
-            EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND") << r[picture];
-        }
-    }
-    EXPECT_EQ(records.size(), 256u);
-    EXPECT_EQ(verdicts, (std::map<std::string, int>{{"ends", 10}, {"silent", 246}}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("a"), {}), 2 + 10 * 3);
     for (const auto& e : std::filesystem::directory_iterator("a"))
         EXPECT_TRUE(slurp(e.path()) == slurp("b" / e.path().filename())) << e.path();

@@ -155,7 +155,7 @@ TEST_F(Screen, EachPartStandsInItsPlaceInItsColours) {
         screen.helpShown = shown;
         draw(-1, true);
         EXPECT_EQ(text(x, y, 5, rgb(255, 100, 100)) == "Keys ", shown);
-        EXPECT_EQ(text(x, y + 8 * 7, 20, grey(255)) == "P            run / s", shown);
+        EXPECT_EQ(text(x, y + 8 * 9, 20, grey(255)) == "P            run / s", shown);
     }
 }
 

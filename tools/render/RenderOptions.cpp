@@ -1,5 +1,7 @@
 #include "tools/render/RenderOptions.h"
 
+#include "ui/Version.h"
+
 #include <getopt.h>
 
 #include <cerrno>
@@ -46,6 +48,7 @@ constexpr const char* usage =
     "  -p, --pcm16            16-bit PCM samples instead of 32-bit float\n"
     "  -q, --quiet            no progress bar and no summary\n"
     "  -h, --help             this text\n"
+    "      --version          the version\n"
     "\n"
     "Numbers are decimal, or hexadecimal after 0x; never octal: 010 is ten.\n";
 
@@ -95,7 +98,7 @@ bool looksLikeRange(const std::string& word) {
 }
 
 // --catalog and --check have no short form.
-constexpr int catalogKey = 256, checkKey = 257;
+constexpr int catalogKey = 256, checkKey = 257, versionKey = 258;
 
 } // namespace
 
@@ -112,6 +115,7 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
                                          {"pcm16", no_argument, nullptr, 'p'},
                                          {"quiet", no_argument, nullptr, 'q'},
                                          {"help", no_argument, nullptr, 'h'},
+                                         {"version", no_argument, nullptr, versionKey},
                                          {"catalog", required_argument, nullptr, catalogKey},
                                          {"check", required_argument, nullptr, checkKey},
                                          {nullptr, 0, nullptr, 0}};
@@ -177,6 +181,7 @@ RenderCommandLine RenderCommandLine::parse(int argc, char* const* argv) {
         case 'p': o.format = WavFormat::Pcm16; break;
         case 'q': o.quiet = true; break;
         case 'h': return done(0, usage);
+        case versionKey: return done(0, "hummbox-render " HUMMBOX_VERSION "\n");
         case catalogKey:
         case checkKey:
             if (arg.empty()) return fail(std::string(argv[optind - 1]) + " needs a directory");
