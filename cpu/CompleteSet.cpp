@@ -118,13 +118,15 @@ struct CompleteSet : CompleteRules {
 
 // One loop serves both step and runUntil: a second copy of the dispatch would crowd the bus
 // reads out of the compiler's inlining. The result is the last instruction's.
-bool runCompleteUntil(Mc6802& cpu, std::uint64_t target) {
+bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt) {
     bool implemented = false;
     while (cpu.cycleCount < target) {
         if (cpu.waiting) { // after WAI only time passes
             cpu.cycleCount = target;
             return false;
         }
+        if (stopAt != nullptr && stopAt[cpu.PC] != 0) [[unlikely]]
+            return implemented;
         implemented = executeComplete(cpu);
     }
     return implemented;

@@ -97,3 +97,12 @@ void Mc6802::runUntil(std::uint64_t target) {
     while (cycleCount < target)
         execute();
 }
+
+void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt) {
+    if (instructionSet != InstructionSet::Board) [[unlikely]] {
+        runCompleteUntil(*this, target, stopAt);
+        return;
+    }
+    while (cycleCount < target && stopAt[PC] == 0)
+        execute();
+}
