@@ -125,9 +125,9 @@ bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* sto
             cpu.cycleCount = target;
             return false;
         }
-        if (stopAt != nullptr && stopAt[cpu.PC] != 0) [[unlikely]]
-            return implemented;
         implemented = executeComplete(cpu);
+        if (stopAt != nullptr && stopAt[cpu.PC] != 0) [[unlikely]]
+            break;
     }
     return implemented;
 }

@@ -103,6 +103,9 @@ void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt) {
         runCompleteUntil(*this, target, stopAt);
         return;
     }
-    while (cycleCount < target && stopAt[PC] == 0)
+    while (cycleCount < target) {
         execute();
+        if (stopAt[PC] != 0) [[unlikely]]
+            return;
+    }
 }

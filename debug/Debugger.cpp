@@ -260,17 +260,16 @@ void Debugger::step(Mc6802& cpu, TraceRing* trace) {
 }
 
 bool Debugger::runBetweenBreaks(Mc6802& cpu, std::uint64_t target) {
-    for (;;) {
-        cpu.runUntil(target, breakAt.data());
-        if (cpu.cycleCount >= target) return true;
+    while (cpu.cycleCount < target) {
         if (breakHolds(cpu)) {
             status.stop = DebugStatus::Stop::Break;
             status.stopAddress = cpu.PC;
             goal = Goal::None;
             return false;
         }
-        cpu.step();
+        cpu.runUntil(target, breakAt.data());
     }
+    return true;
 }
 
 bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
