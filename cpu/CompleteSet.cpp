@@ -126,7 +126,7 @@ bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* sto
             return false;
         }
         implemented = executeComplete(cpu);
-        if (stopAt != nullptr && stopAt[cpu.PC] != 0) [[unlikely]]
+        if (stopAt != nullptr && (stopAt[cpu.PC] != 0 || cpu.watchHit >= 0)) [[unlikely]]
             break;
     }
     return implemented;

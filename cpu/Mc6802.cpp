@@ -105,7 +105,7 @@ void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt) {
     }
     while (cycleCount < target) {
         execute();
-        if (stopAt[PC] != 0) [[unlikely]]
+        if (stopAt[PC] != 0 || watchHit >= 0) [[unlikely]]
             return;
     }
 }

@@ -4,6 +4,8 @@
 #include "cpu/OpcodeTable.h"
 #include "debug/DataReads.h"
 
+#include <utility>
+
 namespace {
 
 using Points = std::array<std::uint16_t, DebugStatus::maxPoints>;
@@ -151,6 +153,18 @@ bool Debugger::readWatched(std::uint16_t first, std::uint8_t count) const {
     return false;
 }
 
+bool Debugger::writeStops(Mc6802& cpu) {
+    const std::int32_t hit = std::exchange(cpu.watchHit, -1);
+    if (hit < 0 || !watchHolds(cpu, static_cast<std::uint32_t>(hit), DebugStatus::Access::Write))
+        return false;
+    status.stop = DebugStatus::Stop::Watch;
+    status.stopRead = false;
+    status.stopAddress = static_cast<std::uint16_t>(hit);
+    status.before = cpu.watchBefore;
+    status.after = cpu.memory[status.stopAddress];
+    return true;
+}
+
 bool Debugger::readStops(const Mc6802& cpu, DataReads reads, const std::uint8_t* bytes) {
     for (std::uint8_t k = 0; k < reads.count; ++k) {
         const auto address = static_cast<std::uint16_t>(reads.first + k);
@@ -264,16 +278,17 @@ bool Debugger::runBetweenBreaks(Mc6802& cpu, std::uint64_t target) {
         if (breakHolds(cpu)) {
             status.stop = DebugStatus::Stop::Break;
             status.stopAddress = cpu.PC;
-            goal = Goal::None;
             return false;
         }
+        cpu.watchHit = -1;
         cpu.runUntil(target, breakAt.data());
+        if (writeStops(cpu)) return false;
     }
     return true;
 }
 
 bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
-    if (trace == nullptr && status.watchCount == 0 && goal == Goal::None && !status.irqHeld &&
+    if (trace == nullptr && readWatches == 0 && goal == Goal::None && !status.irqHeld &&
         resumeAt < 0)
         return runBetweenBreaks(cpu, target);
     bool runs = true;
@@ -299,14 +314,7 @@ bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
         cpu.watchHit = -1;
         const std::uint8_t opcode = execute(cpu, trace);
         if (batched == traceBatch) flush(trace);
-        if (cpu.watchHit >= 0 &&
-            watchHolds(cpu, static_cast<std::uint32_t>(cpu.watchHit), DebugStatus::Access::Write)) {
-            status.stop = DebugStatus::Stop::Watch;
-            status.stopRead = false;
-            status.stopAddress = static_cast<std::uint16_t>(cpu.watchHit);
-            status.before = cpu.watchBefore;
-            status.after = cpu.memory[status.stopAddress];
-            cpu.watchHit = -1;
+        if (writeStops(cpu)) {
             runs = false;
             break;
         }

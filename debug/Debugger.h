@@ -97,10 +97,14 @@ class Debugger {
     bool watchHolds(const Mc6802& cpu, std::uint32_t address, DebugStatus::Access access) const;
     // Whether a read watchpoint covers a byte of first..first+count-1.
     bool readWatched(std::uint16_t first, std::uint8_t count) const;
+    // After an instruction: stops when it noted a write (cpu.watchHit, cleared here) that a
+    // write watchpoint whose condition holds covers.
+    bool writeStops(Mc6802& cpu);
     // After the instruction: stops at the first byte it read (bytes: their values then)
     // that a read watchpoint whose condition holds covers.
     bool readStops(const Mc6802& cpu, DataReads reads, const std::uint8_t* bytes);
-    // Only breakpoints apply: the loop that runs the processor between their addresses.
+    // Only breakpoints and write watchpoints apply: the loop that runs the processor between
+    // breakpoint addresses and watched writes.
     bool runBetweenBreaks(Mc6802& cpu, std::uint64_t target);
     bool breakHolds(const Mc6802& cpu) const {
         const std::uint8_t mark = breakAt[cpu.PC];
