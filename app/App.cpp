@@ -129,8 +129,12 @@ bool App::iterate() {
     const Input::Keys keys = input.takeKeys();
     for (std::int32_t i = 0; i < keys.record; ++i)
         recorder.toggle();
-    for (std::int32_t i = 0; i < keys.trace; ++i)
-        tracer.toggle();
+    for (std::int32_t i = 0; i < keys.trace; ++i) {
+        if (tracer.tracing())
+            tracer.stop();
+        else
+            startTrace(Expression{}, ""); // T traces every instruction
+    }
     if (keys.help % 2 != 0) {
         screen.helpShown = !screen.helpShown;
         screen.helpCommands = false;

@@ -64,6 +64,9 @@ struct App {
     void runSubmittedLine();
     bool runMainCommand(const DebugCommand& command, std::string_view line, std::string& answer);
     int runScript(std::string_view text, std::string_view name);
+    // Traces every instruction before which condition holds (empty: all) into file, or into
+    // a numbered file when file is empty; false, with tracer.error() saying why, if none opens.
+    bool startTrace(const Expression& condition, std::string_view file);
     // Starts watching the image just loaded (app/Reload.cpp).
     void watchLoaded();
     // Loads the watched image again once it changed and settled, keeping the breakpoints

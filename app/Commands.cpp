@@ -69,6 +69,14 @@ void App::runSubmittedLine() {
     input.line.failed = !runMainCommand(command, text, input.line.answer);
 }
 
+bool App::startTrace(const Expression& condition, std::string_view file) {
+    // Before the tap is set, so that the first instruction traced already meets it.
+    SDL_LockAudio();
+    audio.debugger.traceWhen(condition);
+    SDL_UnlockAudio();
+    return file.empty() ? tracer.start() : tracer.startFile(std::string(file));
+}
+
 bool App::runMainCommand(const DebugCommand& command, std::string_view line, std::string& answer) {
     using Kind = DebugCommand::Kind;
     if (command.kind == Kind::Help) screen.helpShown = screen.helpCommands = true;
@@ -77,6 +85,24 @@ bool App::runMainCommand(const DebugCommand& command, std::string_view line, std
         return saveState(*this, std::string(command.fileIn(line)), answer);
     if (command.kind == Kind::Load)
         return loadState(*this, std::string(command.fileIn(line)), answer);
+    if (command.kind == Kind::TraceOn) {
+        if (tracer.tracing()) {
+            answer = "already tracing to " + tracer.name() + ": trace off first";
+            return false;
+        }
+        if (!startTrace(command.condition, command.fileIn(line))) {
+            answer = tracer.error();
+            return false;
+        }
+        if (command.fileLength == 0) answer.insert(8, " " + tracer.name()); // after "trace on"
+    }
+    if (command.kind == Kind::TraceOff) {
+        if (!tracer.tracing()) {
+            answer = "no trace is running";
+            return false;
+        }
+        answer = tracer.stop() ? "saved " + tracer.name() : tracer.error();
+    }
     return true;
 }
 

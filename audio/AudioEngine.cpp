@@ -65,14 +65,14 @@ void AudioEngine::applyCommands() {
         case ControlBlock::Command::Kind::Sound:
             // The byte typed into the command latch, then the interrupt: an edit, no heat.
             cpu->memory[Mc6802::commandLatch] = static_cast<std::uint8_t>(command.value);
-            cpu->irq();
+            debugger.interrupt(*cpu, trace);
             break;
         }
     }
 
     if (c.hasLine) apply(c.line);
 
-    if (c.irq) cpu->irq();
+    if (c.irq) debugger.interrupt(*cpu, trace);
 
     const std::int32_t nibble = cursorNibble(editCursor, memoryBase);
     // RAM shown above the write window (`mem f800`) can be looked at, not edited.
@@ -110,7 +110,9 @@ void AudioEngine::apply(const DebugCommand& command) {
     const auto byte = static_cast<std::uint8_t>(command.value);
     switch (command.kind) {
     case Kind::Break: debugger.setBreak(command.address, command.condition); break;
-    case Kind::Watch: debugger.setWatch(p, command.address, command.end, command.condition); break;
+    case Kind::Watch:
+        debugger.setWatch(p, command.address, command.end, command.condition, command.access);
+        break;
     case Kind::Delete: debugger.remove(p, command.address); break;
     case Kind::DeleteAll: debugger.removeAll(p); break;
     case Kind::Go:
@@ -138,13 +140,16 @@ void AudioEngine::apply(const DebugCommand& command) {
     case Kind::ShowMemory: memoryBase = command.address; break;
     case Kind::Send:
         p.memory[Mc6802::commandLatch] = byte;
-        p.irq();
+        debugger.interrupt(p, traceTap.load(std::memory_order_acquire));
         break;
+    case Kind::Irq: debugger.holdInterrupts(command.value != 0); break;
     case Kind::None:
     case Kind::Help:
     case Kind::List:
     case Kind::Save:
-    case Kind::Load: break; // the App's, on the main thread
+    case Kind::Load:
+    case Kind::TraceOn:
+    case Kind::TraceOff: break; // the App's, on the main thread
     }
 }
 

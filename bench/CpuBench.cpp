@@ -64,7 +64,8 @@ void place(std::vector<std::uint8_t>& memory, std::uint16_t address,
 // eight watchpoints set where the program never goes or writes.
 // Conditional does the same with eight conditional breakpoints on the loop's own instructions,
 // whose conditions never hold: each is evaluated whenever PC passes its address.
-enum class Loop { Step, RunUntil, Debugged, Conditional };
+// Unreached sets the eight conditional breakpoints where the program never goes.
+enum class Loop { Step, RunUntil, Debugged, Conditional, Unreached };
 
 template <Loop How, InstructionSet Set = InstructionSet::Board>
 void soundProgram(benchmark::State& state) {
@@ -89,6 +90,8 @@ void soundProgram(benchmark::State& state) {
     for (std::uint16_t i = 0; i < DebugStatus::maxPoints; ++i) {
         if constexpr (How == Loop::Conditional) {
             debugger.setBreak(loopInstructions[i], never);
+        } else if constexpr (How == Loop::Unreached) {
+            debugger.setBreak(static_cast<std::uint16_t>(0xF900 + i), never);
         } else {
             debugger.toggleBreak(static_cast<std::uint16_t>(0xF900 + i));
             debugger.toggleWatch(cpu, static_cast<std::uint16_t>(0x0020 + i));
@@ -104,7 +107,7 @@ void soundProgram(benchmark::State& state) {
             const std::uint64_t target = ++sampleCount * speed;
             if constexpr (How == Loop::RunUntil) {
                 cpu.runUntil(target);
-            } else if constexpr (How == Loop::Debugged || How == Loop::Conditional) {
+            } else if constexpr (How != Loop::Step) {
                 debugger.runUntil(cpu, target, nullptr);
             } else {
                 while (cpu.cycleCount < target)
@@ -123,6 +126,7 @@ BENCHMARK(soundProgram<Loop::Step>)->Name("soundProgram/step");
 BENCHMARK(soundProgram<Loop::RunUntil>)->Name("soundProgram/runUntil");
 BENCHMARK(soundProgram<Loop::Debugged>)->Name("soundProgram/debugged");
 BENCHMARK(soundProgram<Loop::Conditional>)->Name("soundProgram/conditional");
+BENCHMARK(soundProgram<Loop::Unreached>)->Name("soundProgram/conditional/unreached");
 BENCHMARK(soundProgram<Loop::Step, InstructionSet::Complete>)->Name("soundProgram/complete/step");
 BENCHMARK(soundProgram<Loop::RunUntil, InstructionSet::Complete>)
     ->Name("soundProgram/complete/runUntil");

@@ -47,6 +47,33 @@ template <class Ring> bool RingFileWriter<Ring>::start(const std::string& direct
         fail(reason, std::string("cannot ") + naming.verb + " to " + filePath);
         return false;
     }
+    return begin();
+}
+
+template <class Ring> bool RingFileWriter<Ring>::startFile(const std::string& path) {
+    if (active()) return true;
+    lastError.clear();
+    threaded = true;
+    fileName = filePath = path;
+    replacing = std::make_unique<ReplacingFile>();
+    std::string reason;
+    if (!replacing->open(path, reason)) {
+        replacing.reset();
+        lastError = reason;
+        std::fprintf(stderr, "hummbox: %s\n", lastError.c_str());
+        return false;
+    }
+    const int fd = dup(replacing->fd());
+    if (fd < 0) reason = std::strerror(errno);
+    if (fd < 0 || !openFormat(fd, reason)) {
+        replacing.reset(); // removes the temporary file
+        fail(reason, std::string("cannot ") + naming.verb + " to " + filePath);
+        return false;
+    }
+    return begin();
+}
+
+template <class Ring> bool RingFileWriter<Ring>::begin() {
     isActive = true;
     written.store(0);
     writeFailed.store(false);
@@ -135,8 +162,14 @@ template <class Ring> bool RingFileWriter<Ring>::stop() {
     // A file that failed before it held anything is no use to anyone.
     const bool useless = failed && threaded && wroteNothing();
     std::string closeError;
-    const bool closed = closeFormat(failed, closeError);
-    if (useless) std::remove(filePath.c_str());
+    bool closed = closeFormat(failed, closeError);
+    if (replacing != nullptr) {
+        // Only a complete file replaces the one at its path; otherwise that one stays.
+        if (!failed && closed) closed = replacing->commit(closeError);
+        replacing.reset();
+    } else if (useless) {
+        std::remove(filePath.c_str());
+    }
     if (failed)
         fail(writeError, std::string(naming.noun) + " " + filePath + " stopped");
     else if (!closed)

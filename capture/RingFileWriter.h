@@ -1,8 +1,11 @@
 #pragma once
 
+#include "capture/ReplacingFile.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +39,8 @@ template <class RingType> class RingFileWriter {
     // A new numbered file in directory, written by a thread of its own. False, with the
     // reason on stderr and in lastError, when no file can be made.
     bool start(const std::string& directory = ".");
+    // The same into the file at path, which is replaced by rename once the file is complete.
+    bool startFile(const std::string& path);
     // Offline: writes into fd (which this writer closes) at path, drained by drain().
     bool startOffline(int fd, const std::string& path);
     // Offline: writes what the ring holds now; false once a write has failed.
@@ -86,6 +91,8 @@ template <class RingType> class RingFileWriter {
     Ring ring;
 
   private:
+    // Starts the writer thread on the format opened.
+    bool begin();
     void writeLoop();
     bool pump(bool& idle);
 
@@ -98,7 +105,8 @@ template <class RingType> class RingFileWriter {
     std::atomic<bool> writeFailed{false};
     std::atomic<std::uint64_t> written{0};
     std::uint64_t dropsBefore = 0;
-    std::string writeError; // the writer's, read once it has been joined
+    std::unique_ptr<ReplacingFile> replacing; // startFile's, until stop
+    std::string writeError;                   // the writer's, read once it has been joined
     std::string filePath;
     std::string fileName;
     std::string lastError;

@@ -32,7 +32,7 @@ endfunction()
 hummbox_room(ring)
 hummbox_room(cpu SOURCES cpu/Board.cpp cpu/CompleteSet.cpp cpu/Disassembler.cpp cpu/Mc6802.cpp)
 hummbox_room(debug
-    SOURCES debug/Command.cpp debug/Debugger.cpp debug/Expression.cpp debug/Labels.cpp
+    SOURCES debug/Command.cpp debug/DataReads.cpp debug/Debugger.cpp debug/Expression.cpp debug/Labels.cpp
             debug/TraceLine.cpp
     LINKS hummbox_cpu hummbox_ring)
 hummbox_room(audio

@@ -118,7 +118,7 @@ struct CompleteSet : CompleteRules {
 
 // One loop serves both step and runUntil: a second copy of the dispatch would crowd the bus
 // reads out of the compiler's inlining. The result is the last instruction's.
-bool runCompleteUntil(Mc6802& cpu, std::uint64_t target) {
+bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt) {
     bool implemented = false;
     while (cpu.cycleCount < target) {
         if (cpu.waiting) { // after WAI only time passes
@@ -126,6 +126,8 @@ bool runCompleteUntil(Mc6802& cpu, std::uint64_t target) {
             return false;
         }
         implemented = executeComplete(cpu);
+        if (stopAt != nullptr && (stopAt[cpu.PC] != 0 || cpu.watchHit >= 0)) [[unlikely]]
+            break;
     }
     return implemented;
 }

@@ -281,7 +281,8 @@ template <typename Set, std::size_t... Opcodes>
 }
 
 // The complete MC6800 set, in its own source file: runs instructions while cycleCount is below
-// target and returns whether the last one was implemented.
-bool runCompleteUntil(Mc6802& cpu, std::uint64_t target);
+// target and returns whether the last one was implemented. With stopAt, it also returns after an
+// instruction that leaves PC at an address marked there, or that notes a watched write.
+bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt = nullptr);
 
 } // namespace execution

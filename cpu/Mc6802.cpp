@@ -97,3 +97,15 @@ void Mc6802::runUntil(std::uint64_t target) {
     while (cycleCount < target)
         execute();
 }
+
+void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt) {
+    if (instructionSet != InstructionSet::Board) [[unlikely]] {
+        runCompleteUntil(*this, target, stopAt);
+        return;
+    }
+    while (cycleCount < target) {
+        execute();
+        if (stopAt[PC] != 0 || watchHit >= 0) [[unlikely]]
+            return;
+    }
+}

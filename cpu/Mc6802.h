@@ -103,6 +103,10 @@ struct Mc6802 {
     // Executes instructions while cycleCount is below target: the audio clock's inner loop,
     // the same as calling step until then, with the instruction body inlined.
     void runUntil(std::uint64_t target);
+    // The same, but it also returns after an instruction that leaves PC at an address marked
+    // (non-zero) in stopAt, 65,536 flags, or that notes a watched write in watchHit: the
+    // debugger's loop while only breakpoints and write watchpoints are set.
+    void runUntil(std::uint64_t target, const std::uint8_t* stopAt);
     // Enters the interrupt routine through 0xFFF8 unless I is set; a masked request is lost.
     // After WAI the registers are stacked already, so it only fetches the vector.
     void irq();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -183,11 +184,17 @@ bool parseLine(std::string_view line, Operands& in, const DebugStatus& status, D
         const std::size_t blank = rest.find_last_of(" \t");
         const std::string_view access =
             blank == std::string_view::npos ? "" : rest.substr(blank + 1);
-        if (same(access, "r") || same(access, "rw")) {
-            answer = "only writes can be watched";
-            return false;
+        constexpr std::pair<std::string_view, DebugStatus::Access> accesses[] = {
+            {"r", DebugStatus::Access::Read},
+            {"w", DebugStatus::Access::Write},
+            {"rw", DebugStatus::Access::ReadWrite}};
+        std::string_view accessShown = "";
+        for (const auto& [word, kind] : accesses) {
+            if (!same(access, word)) continue;
+            c.access = kind;
+            accessShown = kind == DebugStatus::Access::Write ? "" : word;
+            rest = trim(rest.substr(0, blank));
         }
-        if (same(access, "w")) rest = trim(rest.substr(0, blank));
         const std::size_t dash = findOutside(rest, "-");
         const bool range = dash != std::string_view::npos && dash > 0;
         if (!in.value(rest.substr(0, range ? dash : rest.size()), "address", 0xFFFF, c.address))
@@ -202,7 +209,8 @@ bool parseLine(std::string_view line, Operands& in, const DebugStatus& status, D
             answer = "watchpoints full (8): delete one first";
             return false;
         }
-        answer = "watch " + hex(c.address, 4) + (range ? "-" + hex(c.end, 4) : "") + shown;
+        answer = "watch " + hex(c.address, 4) + (range ? "-" + hex(c.end, 4) : "") +
+                 (accessShown.empty() ? "" : " " + std::string(accessShown)) + shown;
         return true;
     }
     if (is("delete", "d")) {
@@ -258,6 +266,37 @@ bool parseLine(std::string_view line, Operands& in, const DebugStatus& status, D
         c.kind = save ? Kind::Save : Kind::Load;
         if (!in.file(rest, verb.c_str(), c)) return false;
         answer = verb + " " + std::string(rest);
+        return true;
+    }
+    if (is("trace", "trace")) {
+        if (!in.condition(rest, c.condition, shown)) return false;
+        const std::size_t blank = rest.find_first_of(" \t");
+        const std::string_view onOff = rest.substr(0, blank);
+        const std::string_view file =
+            blank == std::string_view::npos ? "" : trim(rest.substr(blank));
+        if (same(onOff, "off") && file.empty() && shown.empty()) {
+            c.kind = Kind::TraceOff;
+            answer = "trace off";
+            return true;
+        }
+        if (!same(onOff, "on")) {
+            answer = "expected trace on [FILE] [if EXPR] or trace off";
+            return false;
+        }
+        c.kind = Kind::TraceOn;
+        if (!file.empty() && !in.file(file, "trace on", c)) return false;
+        answer = "trace on" + (file.empty() ? "" : " " + std::string(file)) + shown;
+        return true;
+    }
+    if (is("irq", "irq")) {
+        c.kind = Kind::Irq;
+        if (!same(rest, "drop") && !same(rest, "hold")) {
+            answer = "expected irq drop or irq hold";
+            return false;
+        }
+        c.value = same(rest, "hold") ? 1 : 0;
+        answer = c.value != 0 ? "irq hold: a masked request waits for CLI"
+                              : "irq drop: a masked request is lost";
         return true;
     }
     if (is("help", "help") && rest.empty()) {

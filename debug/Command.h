@@ -15,7 +15,9 @@ struct Mc6802;
 //
 //   break ADDR [if EXPR]            b   a breakpoint; with EXPR it stops only when EXPR is
 //                                       non-zero; the same address again replaces EXPR
-//   watch ADDR[-END] [w] [if EXPR]  w   stops after a write that lands in ADDR..END
+//   watch ADDR[-END] [r|w|rw] [if EXPR]
+//                                   w   stops after an instruction that reads (r), writes (w,
+//                                       the default) or does either to a byte of ADDR..END
 //   delete ADDR|all                 d   the breakpoint and watchpoint at ADDR, or every one
 //   go [ADDR]                       g   runs; with ADDR it stops once PC reaches ADDR
 //   a= b= x= sp= pc= cc= EXPR           sets a register
@@ -24,6 +26,9 @@ struct Mc6802;
 //   list ADDR|pc                    l   the listing stays at ADDR; pc: it follows PC again
 //   mem ADDR                            the RAM panel shows 256 bytes from ADDR (down to 16)
 //   save FILE / load FILE               the whole board into a state file, or back from one
+//   trace on [FILE] [if EXPR]           the trace, into FILE or a numbered file; with EXPR
+//   trace off                           only the instructions before which EXPR holds
+//   irq drop|hold                       a request while I is set is lost, or kept until CLI
 //   help                                the commands on the help box
 //
 // Addresses and values are expressions (debug/Expression), evaluated once, here, against the
@@ -43,7 +48,10 @@ struct DebugCommand {
         List,       // hasAddress false: follow PC
         ShowMemory, // address: the RAM panel's first byte
         Save,
-        Load
+        Load,
+        TraceOn,
+        TraceOff,
+        Irq
     };
     enum class Register : std::uint8_t { A, B, X, SP, PC, CC };
 
@@ -52,8 +60,9 @@ struct DebugCommand {
     bool hasAddress = false; // go: stop at address; list: stay at address
     std::uint16_t address = 0;
     std::uint16_t end = 0;   // watch: the range's last byte
-    std::uint16_t value = 0; // register, byte or sound command
-    Expression condition;    // break and watch; empty: always
+    std::uint16_t value = 0; // register, byte or sound command; irq: 1 hold, 0 drop
+    DebugStatus::Access access = DebugStatus::Access::Write; // watch
+    Expression condition; // break, watch and trace on; empty: always
     // Where a file name lies in the line parsed (save, load, trace on): fileIn gives it.
     std::uint16_t fileAt = 0;
     std::uint16_t fileLength = 0;
@@ -61,7 +70,8 @@ struct DebugCommand {
     // Commands that the App carries out on the main thread (files, the screen's views, the
     // help box); the rest go to the audio thread, which owns the board while it runs.
     bool onMainThread() const {
-        return kind == Kind::Help || kind == Kind::List || kind == Kind::Save || kind == Kind::Load;
+        return kind == Kind::Help || kind == Kind::List || kind == Kind::Save ||
+               kind == Kind::Load || kind == Kind::TraceOn || kind == Kind::TraceOff;
     }
     std::string_view fileIn(std::string_view line) const {
         return fileAt <= line.size() ? line.substr(fileAt, fileLength) : std::string_view{};

@@ -2,6 +2,9 @@
 
 #include "cpu/Mc6802.h"
 #include "cpu/OpcodeTable.h"
+#include "debug/DataReads.h"
+
+#include <utility>
 
 namespace {
 
@@ -16,6 +19,10 @@ std::int32_t find(const Points& points, std::int32_t count, std::uint16_t addres
 
 bool holds(const Expression& condition, const Mc6802& cpu) {
     return condition.empty() || condition.evaluate(cpu) != 0;
+}
+
+bool covers(DebugStatus::Access access, DebugStatus::Access wanted) {
+    return (static_cast<unsigned>(access) & static_cast<unsigned>(wanted)) != 0;
 }
 
 } // namespace
@@ -57,7 +64,7 @@ bool Debugger::setBreak(std::uint16_t address, const Expression& condition) {
 }
 
 bool Debugger::setWatch(Mc6802& cpu, std::uint16_t first, std::uint16_t last,
-                        const Expression& condition) {
+                        const Expression& condition, DebugStatus::Access access) {
     std::int32_t i = find(status.watchpoints, status.watchCount, first);
     if (i < 0) {
         if (status.watchCount == DebugStatus::maxPoints)
@@ -67,6 +74,7 @@ bool Debugger::setWatch(Mc6802& cpu, std::uint16_t first, std::uint16_t last,
     }
     status.full = DebugStatus::Stop::None;
     status.watchEnds[static_cast<std::size_t>(i)] = last;
+    status.watchAccess[static_cast<std::size_t>(i)] = access;
     watchIf[static_cast<std::size_t>(i)] = condition;
     markWatches(cpu);
     return true;
@@ -89,6 +97,7 @@ void Debugger::dropWatch(Mc6802& cpu, std::int32_t index) {
          j < static_cast<std::size_t>(status.watchCount); ++j) {
         status.watchpoints[j - 1] = status.watchpoints[j];
         status.watchEnds[j - 1] = status.watchEnds[j];
+        status.watchAccess[j - 1] = status.watchAccess[j];
         watchIf[j - 1] = watchIf[j];
     }
     --status.watchCount;
@@ -111,22 +120,101 @@ void Debugger::removeAll(Mc6802& cpu) {
     status.full = DebugStatus::Stop::None;
 }
 
-void Debugger::markWatches(Mc6802& cpu) const {
+void Debugger::markWatches(Mc6802& cpu) {
     // Outside the write window nothing is ever written: such bytes are never marked.
     cpu.watched.fill(0);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(status.watchCount); ++i)
+    readWatches = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(status.watchCount); ++i) {
+        if (covers(status.watchAccess[i], DebugStatus::Access::Read)) ++readWatches;
+        if (!covers(status.watchAccess[i], DebugStatus::Access::Write)) continue;
         for (std::uint32_t a = status.watchpoints[i];
              a <= status.watchEnds[i] && a < cpu.watched.size(); ++a)
             cpu.watched[a] = 1;
+    }
 }
 
-bool Debugger::watchHolds(const Mc6802& cpu) const {
-    const auto address = static_cast<std::uint32_t>(cpu.watchHit);
+bool Debugger::watchHolds(const Mc6802& cpu, std::uint32_t address,
+                          DebugStatus::Access access) const {
     for (std::size_t i = 0; i < static_cast<std::size_t>(status.watchCount); ++i)
         if (status.watchpoints[i] <= address && address <= status.watchEnds[i] &&
-            holds(watchIf[i], cpu))
+            covers(status.watchAccess[i], access) && holds(watchIf[i], cpu))
             return true;
     return false;
+}
+
+bool Debugger::readWatched(std::uint16_t first, std::uint8_t count) const {
+    for (std::uint8_t k = 0; k < count; ++k) {
+        const auto address = static_cast<std::uint16_t>(first + k);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(status.watchCount); ++i)
+            if (status.watchpoints[i] <= address && address <= status.watchEnds[i] &&
+                covers(status.watchAccess[i], DebugStatus::Access::Read))
+                return true;
+    }
+    return false;
+}
+
+bool Debugger::writeStops(Mc6802& cpu) {
+    const std::int32_t hit = std::exchange(cpu.watchHit, -1);
+    if (hit < 0 || !watchHolds(cpu, static_cast<std::uint32_t>(hit), DebugStatus::Access::Write))
+        return false;
+    status.stop = DebugStatus::Stop::Watch;
+    status.stopRead = false;
+    status.stopAddress = static_cast<std::uint16_t>(hit);
+    status.before = cpu.watchBefore;
+    status.after = cpu.memory[status.stopAddress];
+    return true;
+}
+
+bool Debugger::readStops(const Mc6802& cpu, DataReads reads, const std::uint8_t* bytes) {
+    for (std::uint8_t k = 0; k < reads.count; ++k) {
+        const auto address = static_cast<std::uint16_t>(reads.first + k);
+        if (!watchHolds(cpu, address, DebugStatus::Access::Read)) continue;
+        status.stop = DebugStatus::Stop::Watch;
+        status.stopRead = true;
+        status.stopAddress = address;
+        status.before = bytes[k];
+        status.after = cpu.memory[address];
+        return true;
+    }
+    return false;
+}
+
+void Debugger::holdInterrupts(bool hold) {
+    if (!hold && status.irqHeld) {
+        status.irqHeld = false;
+        ++status.irqDropped;
+    }
+    status.irqHold = hold;
+}
+
+void Debugger::interrupt(Mc6802& cpu, TraceRing* trace) {
+    if ((cpu.CC & Mc6802::flagI) == 0) {
+        enterInterrupt(cpu, trace);
+        flush(trace);
+    } else if (status.irqHold && !status.irqHeld) {
+        status.irqHeld = true;
+    } else {
+        ++status.irqDropped; // one held already stands for it, or none is kept
+    }
+}
+
+void Debugger::enterInterrupt(Mc6802& cpu, const TraceRing* trace) {
+    const std::uint16_t from = cpu.PC;
+    cpu.irq();
+    if (trace == nullptr) return;
+    TraceRecord& r = batch[batched];
+    r = TraceRecord{};
+    r.interrupt = true;
+    r.from = from;
+    r.pc = cpu.PC;
+    r.cycles = cpu.cycleCount;
+    r.x = cpu.X;
+    r.sp = cpu.SP;
+    r.a = cpu.A;
+    r.b = cpu.B;
+    r.cc = cpu.CC;
+    r.set = cpu.instructionSet;
+    if (++batched == traceBatch) flush(const_cast<TraceRing*>(trace));
 }
 
 bool Debugger::stepOver(Mc6802& cpu) {
@@ -150,13 +238,15 @@ void Debugger::started(const Mc6802& cpu) {
 }
 
 std::uint8_t Debugger::execute(Mc6802& cpu, const TraceRing* trace) {
-    const bool waited = cpu.waiting;
+    // A wait after WAI is no instruction; the condition is taken before the instruction.
+    const bool traced = trace != nullptr && !cpu.waiting && holds(traceIf, cpu);
     TraceRecord& r = batch[batched];
     r.pc = cpu.PC;
     for (int i = 0; i < 3; ++i)
         r.bytes[i] = cpu.memory[static_cast<std::uint16_t>(r.pc + i)];
     cpu.step();
-    if (trace != nullptr && !waited) { // a wait after WAI is no instruction
+    if (traced) {
+        r.interrupt = false;
         r.cycles = cpu.cycleCount;
         r.x = cpu.X;
         r.sp = cpu.SP;
@@ -175,33 +265,60 @@ void Debugger::flush(TraceRing* trace) {
 }
 
 void Debugger::step(Mc6802& cpu, TraceRing* trace) {
+    takeHeld(cpu, trace);
+    if (batched == traceBatch) flush(trace);
     execute(cpu, trace);
+    if (batched == traceBatch) flush(trace);
+    takeHeld(cpu, trace);
     flush(trace);
 }
 
+bool Debugger::runBetweenBreaks(Mc6802& cpu, std::uint64_t target) {
+    while (cpu.cycleCount < target) {
+        if (breakHolds(cpu)) {
+            status.stop = DebugStatus::Stop::Break;
+            status.stopAddress = cpu.PC;
+            return false;
+        }
+        cpu.watchHit = -1;
+        cpu.runUntil(target, breakAt.data());
+        if (writeStops(cpu)) return false;
+    }
+    return true;
+}
+
 bool Debugger::runUntil(Mc6802& cpu, std::uint64_t target, TraceRing* trace) {
+    if (trace == nullptr && readWatches == 0 && goal == Goal::None && !status.irqHeld &&
+        resumeAt < 0)
+        return runBetweenBreaks(cpu, target);
     bool runs = true;
     while (cpu.cycleCount < target) {
-        const std::uint16_t pc = cpu.PC;
-        // While waiting after WAI the instruction at PC is not next: an interrupt is.
-        if (const std::uint8_t mark = breakAt[pc];
-            mark != 0 && pc != resumeAt && !cpu.waiting && holds(breakIf[mark - 1u], cpu)) {
+        takeHeld(cpu, trace);
+        if (batched == traceBatch) flush(trace);
+        if (breakHolds(cpu)) {
             status.stop = DebugStatus::Stop::Break;
-            status.stopAddress = pc;
+            status.stopAddress = cpu.PC;
             runs = false;
             break;
         }
         resumeAt = -1;
         const bool waited = cpu.waiting;
+        DataReads reads;
+        std::array<std::uint8_t, 8> readBytes; // as they were read
+        if (readWatches != 0) {
+            reads = DataReads::of(cpu);
+            if (!readWatched(reads.first, reads.count)) reads.count = 0;
+            for (std::uint8_t k = 0; k < reads.count; ++k)
+                readBytes[k] = cpu.memory[static_cast<std::uint16_t>(reads.first + k)];
+        }
         cpu.watchHit = -1;
         const std::uint8_t opcode = execute(cpu, trace);
         if (batched == traceBatch) flush(trace);
-        if (cpu.watchHit >= 0 && watchHolds(cpu)) {
-            status.stop = DebugStatus::Stop::Watch;
-            status.stopAddress = static_cast<std::uint16_t>(cpu.watchHit);
-            status.before = cpu.watchBefore;
-            status.after = cpu.memory[status.stopAddress];
-            cpu.watchHit = -1;
+        if (writeStops(cpu)) {
+            runs = false;
+            break;
+        }
+        if (reads.count != 0 && readStops(cpu, reads, readBytes.data())) {
             runs = false;
             break;
         }

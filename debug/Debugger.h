@@ -1,13 +1,13 @@
 #pragma once
 
+#include "cpu/Mc6802.h"
+#include "debug/DataReads.h"
 #include "debug/DebugStatus.h"
 #include "debug/Expression.h"
 #include "debug/TraceRing.h"
 
 #include <array>
 #include <cstdint>
-
-struct Mc6802;
 
 // The stop rules that the audio thread applies while it runs the processor: breakpoints,
 // watchpoints, the goals of step over and step out, and the instruction trace. With none of
@@ -28,11 +28,11 @@ class Debugger {
     // The command line's points. setBreak sets a breakpoint at address, or replaces the
     // condition of the one there; it stops only while condition (when not empty) is
     // non-zero. setWatch sets a write watchpoint on first..last, or replaces the one that
-    // starts at first; it stops only while condition holds after the write. A ninth is
-    // refused as G and W refuse it.
+    // starts at first; it stops only while condition holds after the write (or, watching
+    // reads, after the instruction that read). A ninth is refused as G and W refuse it.
     bool setBreak(std::uint16_t address, const Expression& condition);
-    bool setWatch(Mc6802& cpu, std::uint16_t first, std::uint16_t last,
-                  const Expression& condition);
+    bool setWatch(Mc6802& cpu, std::uint16_t first, std::uint16_t last, const Expression& condition,
+                  DebugStatus::Access access = DebugStatus::Access::Write);
     // Clears the breakpoint at address and the watchpoint that starts there.
     void remove(Mc6802& cpu, std::uint16_t address);
     // Clears every breakpoint and watchpoint.
@@ -55,7 +55,18 @@ class Debugger {
     void processorReset() {
         goal = Goal::None;
         status.stop = DebugStatus::Stop::None;
+        status.irqHeld = false;
+        status.irqDropped = 0;
     }
+
+    // An interrupt request (I, S, send): taken now unless the program masks interrupts;
+    // then dropped, or held until it unmasks. An interrupt taken is marked in the trace.
+    void interrupt(Mc6802& cpu, TraceRing* trace);
+    // irq hold or drop; going back to drop drops a request held.
+    void holdInterrupts(bool hold);
+    // trace on ... if condition: only the instructions before which condition holds are
+    // traced (empty: all). Set by the main thread with the audio device locked.
+    void traceWhen(const Expression& condition) { traceIf = condition; }
 
     // A step or a start of running begins a new run; its stop event is forgotten and a
     // breakpoint at PC does not stop it before its first instruction.
@@ -64,7 +75,7 @@ class Debugger {
     // Whether runUntil is needed: some stop rule is in force or a trace is taken.
     bool checking(const TraceRing* trace) const {
         return status.breakCount != 0 || status.watchCount != 0 || goal != Goal::None ||
-               trace != nullptr;
+               trace != nullptr || status.irqHeld;
     }
 
     // Runs the processor while its cycle count is below target, as Mc6802::runUntil does,
@@ -81,11 +92,37 @@ class Debugger {
     void dropBreak(std::int32_t index);
     void dropWatch(Mc6802& cpu, std::int32_t index);
     // Marks in cpu.watched the bytes of the write window that some watchpoint covers.
-    void markWatches(Mc6802& cpu) const;
-    // Whether a watchpoint covering the byte just written has its condition met.
-    bool watchHolds(const Mc6802& cpu) const;
+    void markWatches(Mc6802& cpu);
+    // Whether a watchpoint with access covering address has its condition met.
+    bool watchHolds(const Mc6802& cpu, std::uint32_t address, DebugStatus::Access access) const;
+    // Whether a read watchpoint covers a byte of first..first+count-1.
+    bool readWatched(std::uint16_t first, std::uint8_t count) const;
+    // After an instruction: stops when it noted a write (cpu.watchHit, cleared here) that a
+    // write watchpoint whose condition holds covers.
+    bool writeStops(Mc6802& cpu);
+    // After the instruction: stops at the first byte it read (bytes: their values then)
+    // that a read watchpoint whose condition holds covers.
+    bool readStops(const Mc6802& cpu, DataReads reads, const std::uint8_t* bytes);
+    // Only breakpoints and write watchpoints apply: the loop that runs the processor between
+    // breakpoint addresses and watched writes.
+    bool runBetweenBreaks(Mc6802& cpu, std::uint64_t target);
+    bool breakHolds(const Mc6802& cpu) const {
+        const std::uint8_t mark = breakAt[cpu.PC];
+        // While waiting after WAI the instruction at PC is not next: an interrupt is.
+        return mark != 0 && cpu.PC != resumeAt && !cpu.waiting &&
+               (breakIf[mark - 1u].empty() || breakIf[mark - 1u].evaluate(cpu) != 0);
+    }
     // Executes one instruction and, with a trace, batches its record; returns its opcode.
     std::uint8_t execute(Mc6802& cpu, const TraceRing* trace);
+    // Enters the interrupt routine and marks it in the trace.
+    void enterInterrupt(Mc6802& cpu, const TraceRing* trace);
+    // A held request is taken once the program has cleared I.
+    void takeHeld(Mc6802& cpu, const TraceRing* trace) {
+        if (status.irqHeld && (cpu.CC & Mc6802::flagI) == 0) [[unlikely]] {
+            status.irqHeld = false;
+            enterInterrupt(cpu, trace);
+        }
+    }
     void flush(TraceRing* trace);
 
     // 1 + the index of the breakpoint at each address, 0 for none.
@@ -93,6 +130,8 @@ class Debugger {
     // The conditions, by the index of their point in status.
     std::array<Expression, DebugStatus::maxPoints> breakIf{};
     std::array<Expression, DebugStatus::maxPoints> watchIf{};
+    std::int32_t readWatches = 0; // of the watchpoints, those that watch reads
+    Expression traceIf;
     Goal goal = Goal::None;
     std::uint16_t goalPc = 0;
     std::uint16_t goalSp = 0;

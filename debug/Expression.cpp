@@ -120,7 +120,14 @@ class Expression::Compiler {
                 }
             if (op == nullptr || op->level < level) return true;
             pos += op->text.size();
+            // && and || skip their right operand when the left one decides.
+            const bool shortCircuit = op->code == Code::LogicalAnd || op->code == Code::LogicalOr;
+            const std::size_t skip = program.count;
+            if (shortCircuit &&
+                !emit(op->code == Code::LogicalAnd ? Code::SkipIfZero : Code::SkipIfNonZero))
+                return false;
             if (!binary(op->level + 1) || !emit(op->code)) return false;
+            if (shortCircuit) program.steps[skip].value = static_cast<std::uint32_t>(program.count);
         }
     }
 
@@ -247,57 +254,60 @@ bool Expression::compile(std::string_view text, const Labels* labels, Expression
 
 std::uint32_t Expression::evaluate(const Mc6802& cpu) const noexcept {
     // The compiler emits only well-formed programs: each step finds the values it takes,
-    // and at most one value per step is ever on the stack.
-    std::array<std::uint32_t, maxSteps> stack;
-    std::size_t top = 0;
+    // and at most one value per step is ever on the stack. One switch a step: this runs
+    // before every instruction at a conditional breakpoint.
+    // Two spare entries below the first value, so that v and l always name entries.
+    std::array<std::uint32_t, maxSteps + 2> stack;
+    std::uint32_t* top = stack.data() + 2; // one past the top value
     const auto byteAt = [&cpu](std::uint32_t address) -> std::uint32_t {
         return cpu.memory == nullptr ? 0 : cpu.memory[address & 0xFFFF];
     };
     for (std::size_t i = 0; i < count; ++i) {
         const Step step = steps[i];
+        std::uint32_t& v = top[-1];
+        std::uint32_t& l = top[-2]; // the left operand of a binary step; v is its right one
         switch (step.code) {
-        case Code::Number: stack[top++] = step.value; continue;
-        case Code::A: stack[top++] = cpu.A; continue;
-        case Code::B: stack[top++] = cpu.B; continue;
-        case Code::X: stack[top++] = cpu.X; continue;
-        case Code::SP: stack[top++] = cpu.SP; continue;
-        case Code::PC: stack[top++] = cpu.PC; continue;
-        case Code::CC: stack[top++] = cpu.CC; continue;
-        case Code::Flag: stack[top++] = (cpu.CC & step.value) != 0; continue;
-        default: break;
-        }
-        std::uint32_t& v = stack[top - 1];
-        switch (step.code) {
-        case Code::Byte: v = byteAt(v); continue;
-        case Code::Word: v = byteAt(v) << 8 | byteAt(v + 1); continue;
-        case Code::Not: v = v == 0; continue;
-        case Code::Complement: v = ~v; continue;
-        case Code::Negate: v = 0u - v; continue;
-        default: break;
-        }
-        const std::uint32_t r = stack[--top];
-        std::uint32_t& l = stack[top - 1];
-        switch (step.code) {
-        case Code::Multiply: l *= r; break;
-        case Code::Divide: l = r == 0 ? 0 : l / r; break;
-        case Code::Remainder: l = r == 0 ? 0 : l % r; break;
-        case Code::Add: l += r; break;
-        case Code::Subtract: l -= r; break;
-        case Code::ShiftLeft: l = r >= 32 ? 0 : l << r; break;
-        case Code::ShiftRight: l = r >= 32 ? 0 : l >> r; break;
-        case Code::Less: l = l < r; break;
-        case Code::LessEqual: l = l <= r; break;
-        case Code::Greater: l = l > r; break;
-        case Code::GreaterEqual: l = l >= r; break;
-        case Code::Equal: l = l == r; break;
-        case Code::NotEqual: l = l != r; break;
-        case Code::BitAnd: l &= r; break;
-        case Code::BitXor: l ^= r; break;
-        case Code::BitOr: l |= r; break;
-        case Code::LogicalAnd: l = l != 0 && r != 0; break;
-        case Code::LogicalOr: l = l != 0 || r != 0; break;
-        default: break;
+        case Code::Number: *top++ = step.value; break;
+        case Code::A: *top++ = cpu.A; break;
+        case Code::B: *top++ = cpu.B; break;
+        case Code::X: *top++ = cpu.X; break;
+        case Code::SP: *top++ = cpu.SP; break;
+        case Code::PC: *top++ = cpu.PC; break;
+        case Code::CC: *top++ = cpu.CC; break;
+        case Code::Flag: *top++ = (cpu.CC & step.value) != 0; break;
+        case Code::Byte: v = byteAt(v); break;
+        case Code::Word: v = byteAt(v) << 8 | byteAt(v + 1); break;
+        case Code::Not: v = v == 0; break;
+        case Code::Complement: v = ~v; break;
+        case Code::Negate: v = 0u - v; break;
+        case Code::SkipIfZero:
+            if (v == 0) i = step.value - 1;
+            break;
+        case Code::SkipIfNonZero:
+            if (v != 0) {
+                v = 1;
+                i = step.value - 1;
+            }
+            break;
+        case Code::Multiply: l *= v, --top; break;
+        case Code::Divide: l = v == 0 ? 0 : l / v, --top; break;
+        case Code::Remainder: l = v == 0 ? 0 : l % v, --top; break;
+        case Code::Add: l += v, --top; break;
+        case Code::Subtract: l -= v, --top; break;
+        case Code::ShiftLeft: l = v >= 32 ? 0 : l << v, --top; break;
+        case Code::ShiftRight: l = v >= 32 ? 0 : l >> v, --top; break;
+        case Code::Less: l = l < v, --top; break;
+        case Code::LessEqual: l = l <= v, --top; break;
+        case Code::Greater: l = l > v, --top; break;
+        case Code::GreaterEqual: l = l >= v, --top; break;
+        case Code::Equal: l = l == v, --top; break;
+        case Code::NotEqual: l = l != v, --top; break;
+        case Code::BitAnd: l &= v, --top; break;
+        case Code::BitXor: l ^= v, --top; break;
+        case Code::BitOr: l |= v, --top; break;
+        case Code::LogicalAnd: l = l != 0 && v != 0, --top; break;
+        case Code::LogicalOr: l = l != 0 || v != 0, --top; break;
         }
     }
-    return count == 0 ? 0 : stack[0];
+    return count == 0 ? 0 : stack[2];
 }

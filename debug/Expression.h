@@ -56,6 +56,8 @@ class Expression {
         Number, A, B, X, SP, PC, CC, Flag,
         // Replace the top value.
         Byte, Word, Not, Complement, Negate,
+        // Go on after step value when the top value decides && (zero) or || (non-zero).
+        SkipIfZero, SkipIfNonZero,
         // Replace the two top values by one.
         Multiply, Divide, Remainder, Add, Subtract, ShiftLeft, ShiftRight, Less, LessEqual,
         Greater, GreaterEqual, Equal, NotEqual, BitAnd, BitXor, BitOr, LogicalAnd, LogicalOr

@@ -36,6 +36,13 @@ std::size_t TraceLine::format(const TraceRecord& r, char* line) {
     while (n > 0)
         *p++ = digits[--n];
 
+    if (r.interrupt) {
+        p = putHex(put(p, "  ---- interrupt: PC "), r.from, 4);
+        p = putHex(put(p, ", vector "), Mc6802::irqVector, 4);
+        p = putHex(put(p, " -> "), r.pc, 4);
+        *p++ = '\n';
+        return static_cast<std::size_t>(p - line);
+    }
     p = putHex(put(p, "  "), r.pc, 4);
     p = put(p, "  ");
     // The bytes the processor took as the instruction: an opcode it skips is one byte.

@@ -58,6 +58,9 @@ void DebugPanel::format(int row, char (&out)[columns + 1]) const {
         int n = 0;
         if (debug.stop == DebugStatus::Stop::Break)
             n = std::snprintf(text, sizeof text, "BREAK %04X", debug.stopAddress);
+        else if (debug.stop == DebugStatus::Stop::Watch && debug.stopRead)
+            n = std::snprintf(text, sizeof text, "READ %04X =%02X", debug.stopAddress,
+                              debug.before);
         else if (debug.stop == DebugStatus::Stop::Watch)
             n = std::snprintf(text, sizeof text, "WATCH %04X %02X>%02X", debug.stopAddress,
                               debug.before, debug.after);
@@ -74,6 +77,17 @@ void DebugPanel::format(int row, char (&out)[columns + 1]) const {
                           debug.fullAddress);
         }
         StatusLine::fit(text, std::strlen(text), out, columns);
+        break;
+    }
+    case 4: { // what became of interrupt requests that found I set
+        char text[32];
+        int n = 0;
+        if (debug.irqHeld)
+            n = std::snprintf(text, sizeof text, "IRQ held: I set");
+        else if (debug.irqDropped != 0)
+            n = std::snprintf(text, sizeof text, "IRQ dropped %lu: I",
+                              static_cast<unsigned long>(debug.irqDropped));
+        StatusLine::fit(text, static_cast<std::size_t>(n), out, columns);
         break;
     }
     case 5: StatusLine::fit(traceName.data(), traceName.size(), out, columns); break;

@@ -6,8 +6,9 @@
 #include <string>
 
 // What the debugger screen shows of the stop rules, left of the register panel above the
-// "Memory Edit" help: the clock, why the processor stopped, the entry being typed, the
-// trace, and the breakpoints and watchpoints. The App fills it every frame.
+// "Memory Edit" help: the clock, why the processor stopped, the entry being typed, interrupt
+// requests held or dropped, the trace, and the breakpoints and watchpoints. The App fills it
+// every frame.
 struct DebugPanel {
     static constexpr int x = 330;
     static constexpr int columns = 19; // x 330..481; the register panel starts at 490

@@ -95,3 +95,18 @@ TEST(FramePacing, PadsOnlyWhenPresentingDidNotWait) {
     for (auto [elapsed, waits, pad] : cases)
         EXPECT_NEAR(App::framePadding(elapsed, waits), pad, 1e-9) << elapsed << " " << waits;
 }
+
+// A script's trace commands are the main thread's: trace on opens the file named (a second
+// trace on and a trace off with none running fail, each counted), trace off saves it, and
+// irq hold reaches the debugger.
+TEST(App, ScriptStartsAndStopsANamedTrace) {
+    LiveApp live;
+    ASSERT_TRUE(live.started);
+    App& app = live.app;
+    EXPECT_EQ(app.runScript("trace on my.txt if pc<f900\ntrace on\nirq hold\ntrace off\ntrace off",
+                            "setup"),
+              2);
+    EXPECT_EQ(app.tracer.statusName(), "saved my.txt");
+    EXPECT_TRUE(std::filesystem::exists("my.txt"));
+    EXPECT_TRUE(app.audio.debugger.status.irqHold);
+}

@@ -83,6 +83,24 @@ TEST(TraceWriter, TracesSteppedAndRunInstructionsInOrder) {
     EXPECT_EQ(rig.tracer.statusDetail(), "13 lines");
 }
 
+// trace on FILE: the file keeps what it held until the trace is complete, then holds the
+// trace, and nothing else is left in the directory.
+TEST(TraceWriter, ANamedFileIsReplacedOnlyOnceTheTraceIsComplete) {
+    Rig rig;
+    rig.m.program(0xF800, {0x20, 0xFE}); // bra *
+    ScratchDir::write("mine.txt", {'o', 'l', 'd', '\n'});
+    ASSERT_TRUE(rig.tracer.startFile("mine.txt"));
+    rig.control.running = true;
+    rig.play(1); // 19 cycles: five of them
+    EXPECT_EQ(readLines("mine.txt"), std::vector<std::string>{"old"});
+    EXPECT_TRUE(rig.tracer.stop());
+    const std::vector<std::string> lines = readLines("mine.txt");
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[5], "         20  F800  20 FE     bra  $fe     A=00 B=00 X=0000 SP=0000 CC=00");
+    const auto files = std::filesystem::directory_iterator(".");
+    EXPECT_EQ(std::distance(begin(files), end(files)), 1);
+}
+
 // A writer that falls behind loses records, never the callback's time; the file says how
 // many went missing, and they add up with the lines to what ran, however many instructions
 // fill the debugger's batches within a sample.

@@ -44,6 +44,11 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
         {"[0400+10] = ff", "[0410]=FF"},
         {"s 2", "send 02", "8 0000 0000 02 0 cond0=0"},
         {"help", "the commands are in the help box", "9 0000 0000 00 0 cond0=0"},
+        {"w 10 RW if a==3", "watch 0010 rw if a==3", "2 0010 0010 00 0 cond1=1"},
+        {"trace on if pc<f900", "trace on if pc<f900", "10 0000 0000 00 0 cond1=1"},
+        {"trace on my trace.txt if a==4", "trace on my trace.txt if a==4"},
+        {"trace off", "trace off", "11 0000 0000 00 0 cond0=0"},
+        {"irq hold", "irq hold: a masked request waits for CLI", "12 0000 0000 01 0 cond0=0"},
     };
     const struct {
         const char* line;
@@ -58,8 +63,8 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
         {"b 10000", "address 10000 is past FFFF"},
         {"b f800 if", "condition: empty expression"},
         {"b f908", "breakpoints full (8): delete one first"},
-        {"w 0400 r", "only writes can be watched"},
-        {"w 10 rw", "only writes can be watched"},
+        {"trace", "expected trace on [FILE] [if EXPR] or trace off"},
+        {"irq keep", "expected irq drop or irq hold"},
         {"w 0410-0400", "the range ends before it starts"},
         {"d 1", "nothing is set at 0001"},
         {"cc=1ff", "value 1FF is past FF"},

@@ -1,8 +1,10 @@
 #include "debug/Command.h"
+#include "debug/TraceLine.h"
 #include "tests/support/AudioRig.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -244,4 +246,78 @@ TEST(Debugger, CommandLinesThroughTheMailbox) {
     r.line("[0410]=a+#10");
     r.play(1);
     EXPECT_EQ(std::tuple(+r.m.memory[0x0410], r.m.heat[0x0410]), std::tuple(210, 0u));
+}
+
+// A read watchpoint stops after an instruction that reads a watched byte as data (a load, the
+// stack an RTS pulls), never after a store to it or the fetch of an instruction's own bytes.
+TEST(Debugger, ReadWatchpointStopsAfterADataRead) {
+    Rig r;
+    r.m.load(0xF810, {0xF6, 0x04, 0x00}); // F810 ldab $0400, in place of the clr
+    for (const char* line : {"w 0400 r", "w f801-f804 r", "w f811 rw"}) {
+        r.line(line);
+        r.play(1);
+    }
+    r.control.running = true;
+    r.play(4);
+    EXPECT_EQ(r.state(), std::tuple(0xF813, 0x7D, 22u, false, Stop::Watch, 0x0400, 5, 5));
+    EXPECT_TRUE(r.status.stopRead);
+    r.line("d 400");
+    r.play(1);
+    r.line("w 7e-7f r");
+    r.play(1);
+    r.control.running = true;
+    r.play(4);
+    EXPECT_EQ(r.state(), std::tuple(0xF809, 0x7F, 27u, false, Stop::Watch, 0x007E, 0xF8, 0xF8));
+}
+
+// trace on if EXPR: only the instructions before which EXPR holds are traced; an interrupt
+// taken has a line of its own.
+TEST(Debugger, TraceKeepsWhatItsConditionAllowsAndMarksInterrupts) {
+    Rig r;
+    TraceRing ring(256);
+    r.engine.traceTap = &ring;
+    Expression condition;
+    std::string error;
+    ASSERT_TRUE(Expression::compile("pc>=f805 && pc<f810", nullptr, condition, error));
+    r.engine.debugger.traceWhen(condition);
+    for (int i = 0; i < 5; ++i) { // ldaa staa inca jsr clr
+        r.keys({}, false, false, true);
+        r.play(1);
+    }
+    r.keys({});
+    r.control.irq = true;
+    r.play(1);
+    std::vector<TraceRecord> records(8);
+    records.resize(ring.pop(records.data(), records.size()));
+    std::vector<std::string> lines;
+    for (const TraceRecord& record : records) {
+        char line[TraceLine::maxSize];
+        lines.emplace_back(line, TraceLine::format(record, line));
+    }
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, 33), "          9  F805  4C        inca");
+    EXPECT_EQ(lines[1].substr(0, 33), "         18  F806  BD F8 10  jsr ");
+    EXPECT_EQ(lines[2], "         24  ---- interrupt: PC F813, vector FFF8 -> F900\n");
+}
+
+// With I set, a request (here S) is lost and counted under irq drop, the default; under irq
+// hold it waits and is taken right after the CLI that clears I.
+TEST(Debugger, MaskedInterruptIsDroppedOrHeld) {
+    for (const bool hold : {false, true}) {
+        Rig r;
+        r.m.program(0xF800, {0x01, 0x01, 0x0E, 0x01, 0x20, 0xFE}); // nop nop cli nop bra *
+        r.m.cpu.CC = Mc6802::flagI;
+        for (const char* line : {"b f900", hold ? "irq hold" : "irq drop"}) {
+            r.line(line);
+            r.play(1);
+        }
+        r.keys({{Kind::Sound, 0x12}});
+        r.play(1);
+        EXPECT_EQ(std::tuple(r.status.irqHeld, r.status.irqDropped), std::tuple(hold, !hold));
+        r.control.running = true;
+        r.play(1);
+        EXPECT_EQ(std::tuple(r.m.cpu.PC, r.m.cpu.SP, r.m.cpu.cycleCount, r.status.irqHeld),
+                  hold ? std::tuple(0xF900, 0x78, 6u, false)
+                       : std::tuple(0xF804, 0x7F, 20u, false));
+    }
 }

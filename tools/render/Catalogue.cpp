@@ -124,6 +124,7 @@ class Renderer {
         while ((n = ring.pop(batch.data(), batch.size())) > 0) {
             if (lastEnd == 0) lastEnd = start.cycle;
             for (const TraceRecord& r : std::span(batch.data(), n)) {
+                if (r.interrupt) continue; // the instructions alone
                 if (returnedAt == 0) {
                     lowestSp = std::min(lowestSp, r.sp);
                     if (r.bytes[0] == rti && r.sp == start.sp) returnedAt = r.cycles;
