@@ -22,6 +22,7 @@ bool parseInstructionSet(std::string_view name, InstructionSet& set) {
 }
 
 void Mc6802::reset() {
+    if (history != nullptr) history->clear();
     std::memset(memory, 0, resetClearLast + 1u);
     waiting = false;
     PC = read16(resetVector);
@@ -32,8 +33,15 @@ void Mc6802::reset() {
     CC = instructionSet == InstructionSet::Complete ? u8{flagI | ccHighOnes} : flagI;
 }
 
+void Mc6802::record(History* steps) {
+    history = steps;
+    for (std::uint8_t& mark : watched)
+        mark = static_cast<u8>(steps != nullptr ? mark | historyMark : mark & ~historyMark);
+}
+
 void Mc6802::irq() {
     if (CC & flagI) return;
+    if (history != nullptr) beginStep(); // the entry is a step of its own
     const bool complete = instructionSet == InstructionSet::Complete;
     if (waiting) {
         waiting = false;
@@ -84,16 +92,42 @@ inline bool Mc6802::execute() {
 }
 
 bool Mc6802::step() {
+    if (history != nullptr && !(waiting && history->waitGoesOn(cycleCount))) beginStep();
     if (instructionSet != InstructionSet::Board) [[unlikely]]
         return runCompleteUntil(*this, cycleCount + 1); // every instruction takes a cycle or more
     return execute();
 }
 
 void Mc6802::runUntil(std::uint64_t target) {
+    if (history != nullptr) [[unlikely]] {
+        recordUntil(target);
+        return;
+    }
     if (instructionSet != InstructionSet::Board) [[unlikely]] {
         runCompleteUntil(*this, target);
         return;
     }
     while (cycleCount < target)
         execute();
+}
+
+// A loop of its own, so that the plain one stays as it is. The complete set's instructions go
+// one call each through its one loop.
+void Mc6802::recordUntil(std::uint64_t target) {
+    if (instructionSet == InstructionSet::Board) {
+        while (cycleCount < target) {
+            beginStep();
+            execute();
+        }
+        return;
+    }
+    while (cycleCount < target) {
+        if (waiting) { // after WAI only time passes, as one step however long
+            if (!history->waitGoesOn(cycleCount)) beginStep();
+            cycleCount = target;
+            return;
+        }
+        beginStep();
+        runCompleteUntil(*this, cycleCount + 1);
+    }
 }
