@@ -76,6 +76,11 @@ void applyKey(SDL_Keycode key, Input& input, ControlBlock& control) {
         control.setRunning(false);
         break;
     case SDLK_t: ++input.keys.trace; break;
+    case SDLK_z: // as Space, it stops a run first
+        if (!input.debugging) break;
+        ++control.back;
+        control.setRunning(false);
+        break;
     default:
         if (const int digit = hexValue(key); digit >= 0) control.hexDigit = digit;
         break;

@@ -21,6 +21,7 @@ struct Mc6802;
 //   a= b= x= sp= pc= cc= EXPR           sets a register
 //   [ADDR]=EXPR                         writes a byte of the write window, as an edit
 //   send EXPR                       s   the sound command: the byte to 0402, then the interrupt
+//   back [N]                            steps back N instructions (1), stopping a run first
 //   help                                the commands on the help box
 //
 // Addresses and values are expressions (debug/Expression), evaluated once, here, against the
@@ -36,6 +37,7 @@ struct DebugCommand {
         Register,
         Memory,
         Send,
+        Back,
         Help
     };
     enum class Register : std::uint8_t { A, B, X, SP, PC, CC };
@@ -46,6 +48,7 @@ struct DebugCommand {
     std::uint16_t address = 0;
     std::uint16_t end = 0;   // watch: the range's last byte
     std::uint16_t value = 0; // register, byte or sound command
+    std::uint32_t count = 0; // back: the steps to undo, no more than the history holds
     Expression condition;    // break and watch; empty: always
 
     // Reads line against cpu's registers and memory, the points set (status) and the

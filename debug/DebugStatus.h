@@ -29,6 +29,8 @@ struct DebugStatus {
     // The cycle count at which the processor last started running or took a step: the
     // cycles since then are how long the last run (or the current one) took.
     std::uint64_t runStart = 0;
+    // The steps that back can undo, as the audio thread last saw them.
+    std::uint64_t history = 0;
 
     bool isBreakpoint(std::uint16_t address) const {
         for (std::int32_t i = 0; i < breakCount; ++i)

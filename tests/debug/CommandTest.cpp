@@ -43,7 +43,10 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
         {"[10]=a+1", "[0010]=04", "7 0010 0000 04 0 cond0=0"},
         {"[0400+10] = ff", "[0410]=FF"},
         {"s 2", "send 02", "8 0000 0000 02 0 cond0=0"},
-        {"help", "the commands are in the help box", "9 0000 0000 00 0 cond0=0"},
+        {"back", "back 1"},
+        {"back 10", "back 10 (#16)"},
+        {"back #40", "back 28 (#40): only 20 (#32) instructions in history"},
+        {"help", "the commands are in the help box", "10 0000 0000 00 0 cond0=0"},
     };
     const struct {
         const char* line;
@@ -67,6 +70,7 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
         {"[10]==1", "expected [ADDR]=VALUE"},
         {"[10=1", "expected [ADDR]=VALUE"},
         {"send 100", "value 100 is past FF"},
+        {"back 0", "back needs a count of 1 or more"},
     };
     Machine m;
     m.cpu.A = 3, m.cpu.X = 0x1234;
@@ -77,6 +81,7 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
     status.breakpoints = {0xF900, 0xF901, 0xF902, 0xF903, 0xF904, 0xF905, 0xF906, 0xF907};
     status.watchCount = 1;
     status.watchpoints[0] = 0x0400;
+    status.history = 0x20;
     std::string answer;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
