@@ -36,26 +36,39 @@ class History {
         writeNext = 0;
     }
 
-    // The state before a step, taken before it runs.
-    void begin(std::uint16_t pc, std::uint16_t x, std::uint16_t sp, std::uint8_t a, std::uint8_t b,
-               std::uint8_t cc, bool waiting, std::uint64_t cycles) {
-        steps[next & mask] = {static_cast<std::uint32_t>(cycles), pc, x, sp, a, b, cc,
-                              static_cast<std::uint8_t>(waiting)};
-        ++next;
-        held += held <= mask;
+    // A step is two words, put by the processor before the step runs (Mc6802::stepWords):
+    // A | B << 8 | CC << 16 | the wait after WAI in bit 24 | X << 32 | PC << 48,
+    // and SP | writeMark() << 16 | the low 32 bits of the cycle count << 32.
+    static constexpr std::uint64_t waitingBit = std::uint64_t{1} << 24;
+    void put(std::uint64_t registers, std::uint64_t rest) {
+        at(next)[0] = registers;
+        at(next)[1] = rest;
+        advance(1);
     }
+    // The runUntil loop's way in: it puts step n at at(n) itself and counts them in at the end.
+    std::uint64_t* at(std::uint64_t n) { return &steps[(n & mask) * 2]; }
+    std::uint64_t nextStep() const { return next; }
+    std::size_t stepMask() const { return mask; }
+    void advance(std::uint64_t n) {
+        next += n;
+        held = held + n > mask + 1 ? mask + 1 : held + n;
+    }
+    // Where the next write goes, in 16 bits: a step's writes are those from its mark on.
+    std::uint16_t writeMark() const { return static_cast<std::uint16_t>(writeNext); }
+
     // Whether the newest step is a wait after WAI that began fewer than 2^31 cycles before
     // cycles: while the wait goes on it stays one step, however many calls it takes.
     bool waitGoesOn(std::uint64_t cycles) const {
         if (held == 0) return false;
-        const Step& s = steps[(next - 1) & mask];
-        return (s.flags & 1) != 0 && static_cast<std::uint32_t>(cycles) - s.cycles < 0x80000000u;
+        const std::uint64_t* s = &steps[((next - 1) & mask) * 2];
+        return (s[0] & waitingBit) != 0 &&
+               static_cast<std::uint32_t>(cycles) - static_cast<std::uint32_t>(s[1] >> 32) <
+                   0x80000000u;
     }
-    // A write of the step begun last landed on address, which held old.
+    // A write of the current step landed on address, which held old.
     void noteWrite(std::uint16_t address, std::uint8_t old) {
         writes[writeNext & writeMask] = std::uint32_t{address} << 8 | old;
         ++writeNext;
-        steps[(next - 1) & mask].flags += writeCount;
     }
 
     // Undoes up to n steps, the newest first: the writes each made, its registers, the
@@ -63,20 +76,11 @@ class History {
     std::uint64_t back(Mc6802& cpu, std::uint64_t n);
 
   private:
-    // The cycle count before the step in its low 32 bits: no step takes 2^32 cycles (a wait
-    // is cut into steps of under 2^31).
-    struct Step {
-        std::uint32_t cycles;
-        std::uint16_t pc, x, sp;
-        std::uint8_t a, b, cc;
-        std::uint8_t flags; // bit 0: waiting after WAI; the rest: writes, in writeCount units
-    };
-    static_assert(sizeof(Step) == 16);
-    static constexpr std::uint8_t writeCount = 2;
-
+    // A step takes 16 bytes. Its cycle count is kept in 32 bits: no step takes 2^32 cycles
+    // (a wait is cut into steps of under 2^31).
     std::size_t mask;
     std::size_t writeMask;
-    std::unique_ptr<Step[]> steps;
+    std::unique_ptr<std::uint64_t[]> steps;  // two words a step
     std::unique_ptr<std::uint32_t[]> writes; // address << 8 | the byte replaced
     std::uint64_t held = 0;                  // at most capacity()
     std::uint64_t next = 0;                  // steps begun since the last clear, less those undone

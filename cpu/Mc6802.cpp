@@ -114,11 +114,19 @@ void Mc6802::runUntil(std::uint64_t target) {
 // A loop of its own, so that the plain one stays as it is. The complete set's instructions go
 // one call each through its one loop.
 void Mc6802::recordUntil(std::uint64_t target) {
-    if (instructionSet == InstructionSet::Board) {
+    if (instructionSet == InstructionSet::Board) { // never waits
+        History& h = *history;
+        std::uint64_t* const ring = h.at(0);
+        const std::size_t mask = h.stepMask();
+        const std::uint64_t first = h.nextStep();
+        std::uint64_t n = first;
         while (cycleCount < target) {
-            beginStep();
+            std::uint64_t* const step = ring + (n++ & mask) * 2;
+            step[0] = registerWord();
+            step[1] = SP | std::uint64_t{h.writeMark()} << 16 | (cycleCount & 0xFFFFFFFFu) << 32;
             execute();
         }
+        h.advance(n - first);
         return;
     }
     while (cycleCount < target) {

@@ -112,6 +112,25 @@ struct Mc6802 {
     void runUntil(std::uint64_t target);
     // Records every step from now on into steps (a reset clears it), or none when null.
     void record(History* steps);
+    // The two words of a step of history (History::put) for the state now, and back from them.
+    // Field by field: one wide load over the bytes the last instruction stored would wait
+    // for them to leave the store buffer.
+    std::uint64_t registerWord() const {
+        return A | std::uint64_t{B} << 8 | std::uint64_t{CC} << 16 |
+               (waiting ? History::waitingBit : 0) | std::uint64_t{X} << 32 |
+               std::uint64_t{PC} << 48;
+    }
+    std::uint64_t restWord() const {
+        return SP | std::uint64_t{history->writeMark()} << 16 | (cycleCount & 0xFFFFFFFFu) << 32;
+    }
+    static void takeRegisters(Mc6802& cpu, std::uint64_t word) {
+        cpu.A = static_cast<std::uint8_t>(word);
+        cpu.B = static_cast<std::uint8_t>(word >> 8);
+        cpu.CC = static_cast<std::uint8_t>(word >> 16);
+        cpu.waiting = (word & History::waitingBit) != 0;
+        cpu.X = static_cast<std::uint16_t>(word >> 32);
+        cpu.PC = static_cast<std::uint16_t>(word >> 48);
+    }
     // Enters the interrupt routine through 0xFFF8 unless I is set; a masked request is lost.
     // After WAI the registers are stacked already, so it only fetches the vector.
     void irq();
@@ -202,7 +221,7 @@ struct Mc6802 {
         watchHit = address;
         watchBefore = memory[address];
     }
-    void beginStep() { history->begin(PC, X, SP, A, B, CC, waiting, cycleCount); }
+    void beginStep() { history->put(registerWord(), restWord()); }
     // runUntil, recording every instruction.
     void recordUntil(std::uint64_t target);
     // Fetches the opcode and runs its handler, which the opcode table generates.
