@@ -146,7 +146,6 @@ TEST(InputPoll, TheCommandLineTakesEveryKey) {
         {true, "; '; Up Up Up", "pending", "open 'a=1'"},
         {true, "; '; Up Up Down", "pending", "open 'x=ff'"},
         {true, "; '; Up Down 'g Down", "pending", "open ''"},
-        {false, "Z", "pending", "closed ''"},
         {true, "P Z Z ; '; Z 'z", "back2 pending", "open 'z'"},
         {true, "; '; 'go quit", "", "open 'go'"},
     };

@@ -43,8 +43,6 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
         {"[10]=a+1", "[0010]=04", "7 0010 0000 04 0 cond0=0"},
         {"[0400+10] = ff", "[0410]=FF"},
         {"s 2", "send 02", "8 0000 0000 02 0 cond0=0"},
-        {"back", "back 1"},
-        {"back 10", "back 10 (#16)"},
         {"back #40", "back 28 (#40): only 20 (#32) instructions in history"},
         {"help", "the commands are in the help box", "10 0000 0000 00 0 cond0=0"},
     };

@@ -192,11 +192,11 @@ def read_recording(path):
             array.array("f", data[at:at + int.from_bytes(data[at - 4:at], "little")]))
 
 
-STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 254  # the help box's first line of text
+STATUS, HELP_X, HELP_Y = (170, 204, 255), 14, 250  # the help box's first line of text
 
 
 def help_box(shown=True):
-    rows = ((0, "Keys"), (7, "P            run / stop"), (30, "H closes this help"))
+    rows = ((0, "Keys"), (7, "P            run / stop"), (31, "H closes this help"))
     check = all_of(*(shows(HELP_X, HELP_Y + 8 * n, text) for n, text in rows))
     return check if shown else lambda shot: (not check(shot)[0], "the help box still shows")
 
