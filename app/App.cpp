@@ -58,6 +58,7 @@ bool App::init() {
 
     board.allocate();
     cpu.instructionSet = options.cpu; // a reset keeps it; X switches it
+    cpu.record(&history);
     cpu.reset();
 
     audio.cpu = &cpu;

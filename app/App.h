@@ -9,6 +9,7 @@
 #include "capture/Recorder.h"
 #include "capture/TraceWriter.h"
 #include "cpu/Board.h"
+#include "cpu/History.h"
 #include "cpu/Mc6802.h"
 #include "rom/ImageWatcher.h"
 #include "rom/RomBrowser.h"
@@ -33,6 +34,7 @@ struct App {
     Input input;
     Board board{Board::unallocated}; // memory and heat map from init to teardown
     Mc6802& cpu = board.cpu;
+    History history; // every step the processor takes, for back; a reset or load clears it
     AudioEngine audio;
     RomBrowser browser;
     CpuSnapshot snapshot;       // what the debugger screen draws from

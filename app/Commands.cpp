@@ -51,6 +51,7 @@ bool loadState(App& app, const std::string& file, std::string& answer) {
     SDL_LockAudio();
     state->put(app.cpu, app.audio);
     app.audio.debugger.processorReset(); // forgets what a reset forgets: goal, stop reason
+    app.history.clear();                 // the past is not this board's any more
     app.control.setRunning(false);
     app.audio.wasRunning = false;
     SDL_UnlockAudio();

@@ -5,6 +5,7 @@
 #include "cpu/Mc6802.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -22,6 +23,20 @@ std::int32_t moveCursor(std::int32_t c, const ControlBlock& control) {
     if (control.switchPanel) return 0;
     c = moved < AudioEngine::piaCursorFirst ? AudioEngine::ramCursorLast : moved;
     return c > AudioEngine::piaCursorLast ? AudioEngine::piaCursorLast : c;
+}
+
+// Z and back: the processor stopped, up to n steps undone, the clock where the processor is.
+void stepBack(AudioEngine& engine, std::uint64_t n) {
+    Mc6802& cpu = *engine.cpu;
+    engine.control->setRunning(false);
+    if (cpu.history != nullptr) cpu.history->back(cpu, n);
+    engine.debugger.started(cpu); // the last stop's reason no longer holds
+    engine.clockCycles = cpu.cycleCount;
+}
+
+void noteHistory(AudioEngine& engine) {
+    const History* const history = engine.cpu->history;
+    engine.debugger.status.history = history != nullptr ? history->depth() : 0;
 }
 
 } // namespace
@@ -56,6 +71,7 @@ void AudioEngine::applyCommands() {
             debugger.step(*cpu, trace);
         }
     }
+    if (c.back > 0) stepBack(*this, static_cast<std::uint64_t>(c.back));
 
     for (std::int32_t i = 0; i < c.commandCount; ++i) {
         const ControlBlock::Command& command = c.commands[static_cast<std::size_t>(i)];
@@ -88,7 +104,9 @@ void AudioEngine::applyCommands() {
 
     if (c.adjust != 0) {
         const auto address = static_cast<std::uint16_t>(cursorNibble(editCursor, memoryBase) / 2);
+        History* const history = std::exchange(cpu->history, nullptr); // an edit: no step
         cpu->write8(address, static_cast<std::uint8_t>(cpu->read8(address) + c.adjust));
+        cpu->history = history;
     }
 
     if (c.speedDelta != 0) {
@@ -143,6 +161,7 @@ void AudioEngine::apply(const DebugCommand& command) {
         debugger.interrupt(p, traceTap.load(std::memory_order_acquire));
         break;
     case Kind::Irq: debugger.holdInterrupts(command.value != 0); break;
+    case Kind::Back: stepBack(*this, command.count); break;
     case Kind::None:
     case Kind::Help:
     case Kind::List:
@@ -151,6 +170,7 @@ void AudioEngine::apply(const DebugCommand& command) {
     case Kind::TraceOn:
     case Kind::TraceOff: break; // the App's, on the main thread
     }
+    noteHistory(*this);
 }
 
 namespace {
@@ -176,6 +196,7 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
             engine.debugger.cancelGoal(); // stopped by the user
         engine.wasRunning = running;
     }
+    noteHistory(engine);
     if (!running) {
         std::memset(stream, 0, bytes);
         if (tap != nullptr) tap->pushSilence(n);
@@ -210,6 +231,7 @@ void fillBuffer(AudioEngine& engine, Uint8* stream, int len) {
     }
     engine.sampleCount += i;
     engine.clockCycles = target;
+    noteHistory(engine);
     if (tap != nullptr) tap->push(stream, n);
     if (scope != nullptr) scope->push(stream, n);
     // A length that is not a whole number of samples leaves a few bytes that carry no sample.

@@ -15,6 +15,7 @@ void ControlBlock::clearBatch() {
     switchInstructionSet = false;
     stepOver = false;
     stepOut = false;
+    back = 0;
     commandCount = 0;
     hasLine = false;
 }

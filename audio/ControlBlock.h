@@ -33,6 +33,7 @@ struct ControlBlock {
     bool switchInstructionSet = false; // board <-> complete
     bool stepOver = false;             // O: a JSR or BSR runs until it has returned
     bool stepOut = false;              // U: run until the current routine has returned
+    std::int32_t back = 0;             // Z: steps back, the processor stopped
     // The entries completed with G, W and S in this poll, in the order typed.
     struct Command {
         enum class Kind : std::uint8_t { Break, Watch, Sound };

@@ -80,6 +80,11 @@ void applyKey(SDL_Keycode key, Input& input, ControlBlock& control) {
     case SDLK_PAGEUP: --input.keys.pages; break;
     case SDLK_HOME: input.keys.ends = -1; break;
     case SDLK_END: input.keys.ends = 1; break;
+    case SDLK_z: // as Space, it stops a run first
+        if (!input.debugging) break;
+        ++control.back;
+        control.setRunning(false);
+        break;
     default:
         if (const int digit = hexValue(key); digit >= 0) control.hexDigit = digit;
         break;

@@ -2,6 +2,7 @@
 #include "audio/ControlBlock.h"
 #include "audio/SampleRing.h"
 #include "capture/Recorder.h"
+#include "cpu/History.h"
 #include "tests/support/Machine.h"
 
 #include <benchmark/benchmark.h>
@@ -62,8 +63,12 @@ void loadSiren(Machine& m) {
     m.cpu.reset();
 }
 
-void audioCallbackOneBuffer(benchmark::State& state) {
+// One buffer after another at speed range(0), recording when range(1) is 1, and with the
+// processor recording its steps for back when history is set.
+void buffers(benchmark::State& state, bool history) {
     Machine m;
+    History steps;
+    if (history) m.cpu.record(&steps);
     loadSiren(m);
     // Every instruction of the program must be one the processor executes.
     for (int i = 0; i < 100000; ++i)
@@ -103,6 +108,15 @@ void audioCallbackOneBuffer(benchmark::State& state) {
     // Seconds of audio produced per second of work: 100 / this is the share in percent.
     state.counters["realtime_factor"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * bufferMs / 1000.0, benchmark::Counter::kIsRate);
+}
+
+void audioCallbackOneBuffer(benchmark::State& state) {
+    buffers(state, false);
+}
+
+// The same with history recorded, as the App does, against the same without (range(2)).
+void audioCallbackHistory(benchmark::State& state) {
+    buffers(state, state.range(2) != 0);
 }
 
 // A recording in real time through SDL's audio device at speed 100, for as many seconds as
@@ -163,4 +177,9 @@ const bool recordingRegistered = [] {
 BENCHMARK(audioCallbackOneBuffer)
     ->ArgsProduct({{19, 100}, {0, 1}})
     ->ArgNames({"speed", "recording"})
+    ->Unit(benchmark::kMicrosecond);
+// Speed 100, not recording: the cost of keeping the history for back.
+BENCHMARK(audioCallbackHistory)
+    ->ArgsProduct({{100}, {0}, {0, 1}})
+    ->ArgNames({"speed", "recording", "history"})
     ->Unit(benchmark::kMicrosecond);

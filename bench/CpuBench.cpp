@@ -1,4 +1,5 @@
 #include "cpu/Board.h"
+#include "cpu/History.h"
 #include "cpu/Mc6802.h"
 #include "debug/Debugger.h"
 
@@ -64,8 +65,9 @@ void place(std::vector<std::uint8_t>& memory, std::uint16_t address,
 // eight watchpoints set where the program never goes or writes.
 // Conditional does the same with eight conditional breakpoints on the loop's own instructions,
 // whose conditions never hold: each is evaluated whenever PC passes its address.
-// Unreached sets the eight conditional breakpoints where the program never goes.
-enum class Loop { Step, RunUntil, Debugged, Conditional, Unreached };
+// Unreached sets the eight conditional breakpoints where the program never goes; Recorded is
+// runUntil with the processor recording its steps for back, as in the App.
+enum class Loop { Step, RunUntil, Debugged, Conditional, Unreached, Recorded };
 
 template <Loop How, InstructionSet Set = InstructionSet::Board>
 void soundProgram(benchmark::State& state) {
@@ -78,6 +80,8 @@ void soundProgram(benchmark::State& state) {
     memory[0xFFFF] = 0x00;
 
     Mc6802& cpu = board.cpu;
+    History history;
+    if (How == Loop::Recorded) cpu.record(&history);
     cpu.instructionSet = Set;
     cpu.reset();
 
@@ -105,7 +109,7 @@ void soundProgram(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < bufferFrames; ++i) {
             const std::uint64_t target = ++sampleCount * speed;
-            if constexpr (How == Loop::RunUntil) {
+            if constexpr (How == Loop::RunUntil || How == Loop::Recorded) {
                 cpu.runUntil(target);
             } else if constexpr (How != Loop::Step) {
                 debugger.runUntil(cpu, target, nullptr);
@@ -124,11 +128,14 @@ void soundProgram(benchmark::State& state) {
 }
 BENCHMARK(soundProgram<Loop::Step>)->Name("soundProgram/step");
 BENCHMARK(soundProgram<Loop::RunUntil>)->Name("soundProgram/runUntil");
+BENCHMARK(soundProgram<Loop::Recorded>)->Name("soundProgram/recorded");
 BENCHMARK(soundProgram<Loop::Debugged>)->Name("soundProgram/debugged");
 BENCHMARK(soundProgram<Loop::Conditional>)->Name("soundProgram/conditional");
 BENCHMARK(soundProgram<Loop::Unreached>)->Name("soundProgram/conditional/unreached");
 BENCHMARK(soundProgram<Loop::Step, InstructionSet::Complete>)->Name("soundProgram/complete/step");
 BENCHMARK(soundProgram<Loop::RunUntil, InstructionSet::Complete>)
     ->Name("soundProgram/complete/runUntil");
+BENCHMARK(soundProgram<Loop::Recorded, InstructionSet::Complete>)
+    ->Name("soundProgram/complete/recorded");
 
 } // namespace

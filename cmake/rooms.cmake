@@ -30,7 +30,8 @@ function(hummbox_room name)
 endfunction()
 
 hummbox_room(ring)
-hummbox_room(cpu SOURCES cpu/Board.cpp cpu/CompleteSet.cpp cpu/Disassembler.cpp cpu/Mc6802.cpp)
+hummbox_room(cpu
+    SOURCES cpu/Board.cpp cpu/CompleteSet.cpp cpu/Disassembler.cpp cpu/History.cpp cpu/Mc6802.cpp)
 hummbox_room(debug
     SOURCES debug/Command.cpp debug/DataReads.cpp debug/Debugger.cpp debug/Expression.cpp debug/Labels.cpp
             debug/TraceLine.cpp

@@ -37,9 +37,11 @@ void Board::release() {
 void Board::setState(const Mc6802& state) {
     std::uint8_t* const ownMemory = cpu.memory;
     std::uint32_t* const ownHeat = cpu.heat;
+    History* const ownHistory = cpu.history;
     cpu = state;
     cpu.memory = ownMemory;
     cpu.heat = ownHeat;
+    cpu.record(ownHistory);
 }
 
 void Board::copyFrom(const Mc6802& live) {

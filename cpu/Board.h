@@ -31,7 +31,8 @@ struct Board {
     // Frees both arrays; the processor points nowhere until the next allocate.
     void release();
 
-    // Takes over state's registers and cycle count; the processor stays wired to this board.
+    // Takes over state's registers and cycle count; the processor stays wired to this board
+    // and records into the history it recorded into, if any.
     void setState(const Mc6802& state);
     // setState, then copies memory and heat from the arrays that live points at.
     void copyFrom(const Mc6802& live);

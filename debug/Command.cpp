@@ -37,6 +37,11 @@ std::string hex(std::uint32_t value, int digits) {
     return text;
 }
 
+// A count as typed, in hexadecimal, and in decimal too once they differ.
+std::string count(std::uint64_t n) {
+    return hex(static_cast<std::uint32_t>(n), 1) + (n > 9 ? " (#" + std::to_string(n) + ")" : "");
+}
+
 // Where the word "if" that starts a condition begins (after a blank, before a blank or a
 // parenthesis), or npos.
 std::size_t findIf(std::string_view s) {
@@ -66,7 +71,8 @@ struct Operands {
     std::string& answer;
     std::string_view whole; // the line as given to parse, which file offsets refer to
 
-    bool value(std::string_view text, const char* what, std::uint32_t limit, std::uint16_t& out) {
+    template <typename T>
+    bool value(std::string_view text, const char* what, std::uint32_t limit, T& out) {
         Expression e;
         std::string error;
         if (!Expression::compile(text, labels, e, error)) {
@@ -78,7 +84,7 @@ struct Operands {
             answer = std::string(what) + " " + hex(v, 1) + " is past " + hex(limit, 1);
             return false;
         }
-        out = static_cast<std::uint16_t>(v);
+        out = static_cast<T>(v);
         return true;
     }
     // A file name (the rest of the line, blanks kept inside it); false when there is none.
@@ -297,6 +303,21 @@ bool parseLine(std::string_view line, Operands& in, const DebugStatus& status, D
         c.value = same(rest, "hold") ? 1 : 0;
         answer = c.value != 0 ? "irq hold: a masked request waits for CLI"
                               : "irq drop: a masked request is lost";
+        return true;
+    }
+    if (is("back", "back")) {
+        c.kind = Kind::Back;
+        c.count = 1;
+        if (!rest.empty() && !in.value(rest, "count", 0xFFFFFFFF, c.count)) return false;
+        if (c.count == 0) {
+            answer = "back needs a count of 1 or more";
+            return false;
+        }
+        answer = "back " + count(c.count);
+        if (c.count > status.history) {
+            answer += ": only " + count(status.history) + " instructions in history";
+            c.count = static_cast<std::uint32_t>(status.history);
+        }
         return true;
     }
     if (is("help", "help") && rest.empty()) {

@@ -29,6 +29,7 @@ struct Mc6802;
 //   trace on [FILE] [if EXPR]           the trace, into FILE or a numbered file; with EXPR
 //   trace off                           only the instructions before which EXPR holds
 //   irq drop|hold                       a request while I is set is lost, or kept until CLI
+//   back [N]                            steps back N instructions (1), stopping a run first
 //   help                                the commands on the help box
 //
 // Addresses and values are expressions (debug/Expression), evaluated once, here, against the
@@ -51,7 +52,8 @@ struct DebugCommand {
         Load,
         TraceOn,
         TraceOff,
-        Irq
+        Irq,
+        Back
     };
     enum class Register : std::uint8_t { A, B, X, SP, PC, CC };
 
@@ -61,6 +63,7 @@ struct DebugCommand {
     std::uint16_t address = 0;
     std::uint16_t end = 0;   // watch: the range's last byte
     std::uint16_t value = 0; // register, byte or sound command; irq: 1 hold, 0 drop
+    std::uint32_t count = 0; // back: the steps to undo, no more than the history holds
     DebugStatus::Access access = DebugStatus::Access::Write; // watch
     Expression condition; // break, watch and trace on; empty: always
     // Where a file name lies in the line parsed (save, load, trace on): fileIn gives it.

@@ -38,6 +38,8 @@ struct DebugStatus {
     bool irqHold = false;
     bool irqHeld = false;
     std::uint32_t irqDropped = 0; // since the last reset
+    // The steps that back can undo, as the audio thread last saw them.
+    std::uint64_t history = 0;
 
     bool isBreakpoint(std::uint16_t address) const {
         for (std::int32_t i = 0; i < breakCount; ++i)

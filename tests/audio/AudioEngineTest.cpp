@@ -1,3 +1,4 @@
+#include "cpu/History.h"
 #include "tests/support/AudioRig.h"
 
 #include <gtest/gtest.h>
@@ -194,4 +195,26 @@ TEST(ApplyCommands, MemShowsAndEditsTheBytesFromItsBase) {
             EXPECT_EQ(r.m.heat[c.edited], 0u);
         }
     }
+}
+
+// Z and back stop a run and take the processor back, the audio clock with it; an edit made in
+// the same batch (=) is no step and stays. A watchpoint leaves the history's marks alone.
+TEST(ApplyCommands, BackStopsARunAndStepsBack) {
+    Rig r;
+    History history(12);
+    r.m.cpu.record(&history);
+    r.m.program(0x0100, {0x7C, 0x00, 0x10, 0x20, 0xFB}); // inc $0010; bra -5
+    r.engine.debugger.toggleWatch(r.m.cpu, 0x0300);      // never written: the debugger's loop runs
+    r.control.running = true;
+    r.play(32);
+    const auto before = std::tuple(registers(r.m.cpu), r.m.cpu.cycleCount, r.m.memory[0x10]);
+    const std::uint64_t depth = r.engine.debugger.status.history;
+    r.play(32);
+    r.control.back = static_cast<std::int32_t>(r.engine.debugger.status.history - depth);
+    r.engine.editCursor = 0x40, r.handOver({.adjust = 1});
+    r.play(8);
+    EXPECT_EQ(std::tuple(registers(r.m.cpu), r.m.cpu.cycleCount, r.m.memory[0x10]), before);
+    EXPECT_EQ(std::tuple(r.m.memory[0x20], r.engine.clockCycles, r.engine.debugger.status.history,
+                         r.control.isRunning()),
+              std::tuple(1, r.m.cpu.cycleCount, depth, false));
 }

@@ -50,7 +50,7 @@ std::string describe(Input& input, const ControlBlock& c) {
     word(c.hexDigit != -1, "digit" + std::to_string(c.hexDigit));
     count(c.adjust, "adjust"), count(c.speedDelta, "speed");
     word(c.switchInstructionSet, "cpu");
-    word(c.stepOver, "over"), word(c.stepOut, "out");
+    word(c.stepOver, "over"), word(c.stepOut, "out"), count(c.back, "back");
     const Input::Keys k = input.takeKeys();
     count(k.record, "rec"), count(k.trace, "trace"), count(k.help, "help");
     count(k.labels, "labels");
@@ -145,6 +145,7 @@ TEST(InputPoll, TheCommandLineTakesEveryKey) {
         {true, "; '; Up Up Up", "pending", "open 'a=1'"},
         {true, "; '; Up Up Down", "pending", "open 'x=ff'"},
         {true, "; '; Up Down 'g Down", "pending", "open ''"},
+        {true, "P Z Z ; '; Z 'z", "back2 pending", "open 'z'"},
         {true, "; '; 'go quit", "", "open 'go'"},
     };
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS), 0) << SDL_GetError();

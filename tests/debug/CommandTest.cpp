@@ -45,10 +45,11 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
         {"s 2", "send 02", "8 0000 0000 02 0 cond0=0"},
         {"help", "the commands are in the help box", "9 0000 0000 00 0 cond0=0"},
         {"w 10 RW if a==3", "watch 0010 rw if a==3", "2 0010 0010 00 0 cond1=1"},
-        {"trace on if pc<f900", "trace on if pc<f900", "10 0000 0000 00 0 cond1=1"},
+        {"trace on if pc<f900", "trace on if pc<f900", "14 0000 0000 00 0 cond1=1"},
         {"trace on my trace.txt if a==4", "trace on my trace.txt if a==4"},
-        {"trace off", "trace off", "11 0000 0000 00 0 cond0=0"},
-        {"irq hold", "irq hold: a masked request waits for CLI", "12 0000 0000 01 0 cond0=0"},
+        {"trace off", "trace off", "15 0000 0000 00 0 cond0=0"},
+        {"irq hold", "irq hold: a masked request waits for CLI", "16 0000 0000 01 0 cond0=0"},
+        {"back #40", "back 28 (#40): only 20 (#32) instructions in history"},
     };
     const struct {
         const char* line;
@@ -72,6 +73,7 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
         {"[10]==1", "expected [ADDR]=VALUE"},
         {"[10=1", "expected [ADDR]=VALUE"},
         {"send 100", "value 100 is past FF"},
+        {"back 0", "back needs a count of 1 or more"},
     };
     Machine m;
     m.cpu.A = 3, m.cpu.X = 0x1234;
@@ -82,6 +84,7 @@ TEST(DebugCommand, LinesBecomeCommandsOrOneLineErrors) {
     status.breakpoints = {0xF900, 0xF901, 0xF902, 0xF903, 0xF904, 0xF905, 0xF906, 0xF907};
     status.watchCount = 1;
     status.watchpoints[0] = 0x0400;
+    status.history = 0x20;
     std::string answer;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
