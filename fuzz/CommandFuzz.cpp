@@ -10,14 +10,14 @@
 
 namespace {
 Board board;
-const Labels labels{{{0x0400, "dac"}, {0xF800, "reset"}, {0xF84A, "delay"}, {0xFFF8, "irq.vec"}}};
+const Labels labels{{{0x0400, "dac"}, {0xF800, "reset"}, {0xF84A, "delay"}, {0xFFF8, "irq.vec"}},
+                    {}};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
+    board.setState({in.u8(), in.u8(), in.u8(), in.u16(), in.u16(), in.u16()});
     Mc6802& cpu = board.cpu;
-    cpu.A = in.u8(), cpu.B = in.u8(), cpu.CC = in.u8();
-    cpu.X = in.u16(), cpu.SP = in.u16(), cpu.PC = in.u16();
     DebugStatus status;
     const std::uint8_t options = in.u8();
     status.breakCount = status.watchCount = options & 1 ? DebugStatus::maxPoints : 0;

@@ -13,7 +13,8 @@
 
 namespace {
 Board board;
-const Labels labels{{{0x0400, "dac"}, {0xF800, "reset"}, {0xF84A, "delay"}, {0xFFF8, "irq.vec"}}};
+const Labels labels{{{0x0400, "dac"}, {0xF800, "reset"}, {0xF84A, "delay"}, {0xFFF8, "irq.vec"}},
+                    {}};
 const std::vector<std::uint8_t> memory = [] {
     std::uint32_t seed = 6802;
     for (std::uint8_t& byte : board.memory) { // xorshift
@@ -27,9 +28,8 @@ const std::vector<std::uint32_t> heat(Mc6802::memorySize, 0);
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
+    board.setState({in.u8(), in.u8(), in.u8(), in.u16(), in.u16(), in.u16()});
     Mc6802& cpu = board.cpu;
-    cpu.A = in.u8(), cpu.B = in.u8(), cpu.CC = in.u8();
-    cpu.X = in.u16(), cpu.SP = in.u16(), cpu.PC = in.u16();
     const std::string_view text(reinterpret_cast<const char*>(data + in.pos), size - in.pos);
 
     Expression e;

@@ -232,17 +232,11 @@ TEST(Debugger, CommandLinesThroughTheMailbox) {
     r.play(4);
     EXPECT_EQ(r.state(),
               std::tuple(0xF813, 0x7D, 7 + 2 * loop + 17, false, Stop::None, 0x0400, 6, 7));
-    const std::tuple<const char*, std::tuple<int, int, int, int, int, int>> sets[] = {
-        // clang-format off
-        {"a=#200", {200, 0, 4, 0, 0xF813, 0x7D}},         {"b=a+1", {200, 201, 4, 0, 0xF813, 0x7D}},
-        {"x=1234", {200, 201, 4, 0x1234, 0xF813, 0x7D}},  {"cc=3f", {200, 201, 0x3F, 0x1234, 0xF813, 0x7D}},
-        {"pc=f800", {200, 201, 0x3F, 0x1234, 0xF800, 0x7D}},
-        {"sp=sp+2", {200, 201, 0x3F, 0x1234, 0xF800, 0x7F}}}; // clang-format on
-    for (const auto& [text, after] : sets) {
+    for (const char* text : {"a=#200", "b=a+1", "x=1234", "cc=3f", "pc=f800", "sp=sp+2"}) {
         r.line(text);
         r.play(1);
-        EXPECT_EQ(registers(r.m.cpu), after) << text;
     }
+    EXPECT_EQ(registers(r.m.cpu), std::tuple(200, 201, 0x3F, 0x1234, 0xF800, 0x7F));
     r.line("[0410]=a+#10");
     r.play(1);
     EXPECT_EQ(std::tuple(+r.m.memory[0x0410], r.m.heat[0x0410]), std::tuple(210, 0u));

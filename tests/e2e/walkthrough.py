@@ -329,9 +329,7 @@ def debugging(s, run_dir):
     step(f"O at the jsr {call:04X}: the chime plays ({chime:.2f} s), stopped at {call + 3:04X}, "
          f"{shot.text(330, 8, 19).strip()}")
 
-    for key in "w04":
-        s.key(key)
-    s.see(None, "watch-typing", panel(3, "watch at 04__"))
+    s.type("w04")
     s.see("0", "watch-typed", panel(3, "watch at 040_"))
     s.see("0", "watch-set", all_of(panel(11, "watchpoints 1/8"), panel(12, "0400")))
     shot = s.see("p", "watch-hit", all_of(lambda shot: (re.fullmatch(
@@ -339,21 +337,17 @@ def debugging(s, run_dir):
         shows(490, 8, "speed 19 (912 kHz) stopped", STATUS)))
     step(f"W 0400 and P: stopped after the DAC write, {shot.text(330, 16, 16)}, PIA shows 7F")
 
-    for key in "w040":
-        s.key(key)
+    s.type("w040")
     s.see("0", "watch-cleared", panel(11, "watchpoints 0/8"))
     s.see("p", "runs-on", shows(490, 8, "speed 19 (912 kHz) running", STATUS))  # past the cli
-    for key in "s0":
-        s.key(key)
+    s.type("s0")
     hz = hear_pitch(s, "1", 1000.0, "S 01: the tone")
     step(f"W 0400 again clears it; P, S 0 1 plays the command: {hz:.1f} Hz")
 
-    for key in f"g{irq:04x}"[:-1]:
-        s.key(key)
+    s.type(f"g{irq:04x}"[:-1])
     s.see(f"{irq & 15:x}", "break-set", all_of(panel(8, "breakpoints 1/8"), panel(9, f"{irq:04X}")))
     s.wait_count(s.count() + RATE, "the tone ends")
-    for key in "s0":
-        s.key(key)
+    s.type("s0")
     # At a breakpoint the listing starts three instructions ahead of PC, whose row is marked.
     s.see("1", "break-hit", all_of(panel(2, f"BREAK {irq:04X}"), pc_is(irq),
                                    shows(590, 80, f"{irq:04X}"), shows(622, 80, "*>")))
@@ -409,8 +403,7 @@ def commands(s, run_dir):
     run_line(s, "break irq if [0402]==2", "cond-break",
              all_of(command_bar(rf":break irq if \[0402\]==2 +break {irq:04X} if \[0402\]==2"),
                     panel(8, "breakpoints 1/8")))
-    for key in "s0":
-        s.key(key)
+    s.type("s0")
     hz = hear_pitch(s, "1", 1000.0, "S 01 past a breakpoint whose condition fails")
     s.wait_count(s.count() + RATE, "command 01 ends")
     at_break = all_of(panel(2, f"BREAK {irq:04X}"), pc_is(irq), shows(60, PIA_Y, "7F0002"))

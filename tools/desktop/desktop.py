@@ -199,10 +199,9 @@ class Desktop:
         for ch in text:
             sym = XK.string_to_keysym(CHARACTERS.get(ch, ch))
             expect(code := self.x.keysym_to_keycode(sym), f"no key for {ch!r}")
-            shifted = self.x.keycode_to_keysym(code, 0) != sym
-            for kind in (X.KeyPress, X.KeyRelease) if not shifted else (
-                    ((X.KeyPress, shift), (X.KeyPress, code), (X.KeyRelease, code), (X.KeyRelease, shift))):
-                xtest.fake_input(self.x, *(kind if shifted else (kind, code)))
+            keys = [code] if self.x.keycode_to_keysym(code, 0) == sym else [shift, code]
+            for kind, k in [(X.KeyPress, k) for k in keys] + [(X.KeyRelease, k) for k in keys[::-1]]:
+                xtest.fake_input(self.x, kind, k)
         self.x.sync()
 
     def close_request(self):
