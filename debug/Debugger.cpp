@@ -122,15 +122,14 @@ void Debugger::removeAll(Mc6802& cpu) {
 
 void Debugger::markWatches(Mc6802& cpu) {
     // Outside the write window nothing is ever written: such bytes are never marked.
-    for (std::uint8_t& mark : cpu.watched)
-        mark &= static_cast<std::uint8_t>(~Mc6802::watchMark); // the history's marks stay
+    cpu.watched.fill(0);
     readWatches = 0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(status.watchCount); ++i) {
         if (covers(status.watchAccess[i], DebugStatus::Access::Read)) ++readWatches;
         if (!covers(status.watchAccess[i], DebugStatus::Access::Write)) continue;
         for (std::uint32_t a = status.watchpoints[i];
              a <= status.watchEnds[i] && a < cpu.watched.size(); ++a)
-            cpu.watched[a] |= Mc6802::watchMark;
+            cpu.watched[a] = 1;
     }
 }
 

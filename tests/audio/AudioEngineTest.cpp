@@ -198,7 +198,7 @@ TEST(ApplyCommands, MemShowsAndEditsTheBytesFromItsBase) {
 }
 
 // Z and back stop a run and take the processor back, the audio clock with it; an edit made in
-// the same batch (=) is no step and stays. A watchpoint leaves the history's marks alone.
+// the same batch (=) is no step and stays.
 TEST(ApplyCommands, BackStopsARunAndStepsBack) {
     Rig r;
     History history(12);
