@@ -7,7 +7,7 @@
 History::History(unsigned depthBits, std::uint64_t checkpointSteps)
     : mask((std::size_t{1} << depthBits) - 1), interval(checkpointSteps),
       ring(std::make_unique_for_overwrite<Checkpoint[]>(mask + 1)),
-      replayHeat(std::make_unique_for_overwrite<std::uint32_t[]>(Mc6802::memorySize)) {}
+      replayHeat(std::make_unique<std::uint32_t[]>(Mc6802::memorySize)) {}
 
 std::size_t History::bytes() const {
     return (mask + 1) * sizeof(Checkpoint) + Mc6802::memorySize * sizeof(std::uint32_t);
