@@ -19,7 +19,7 @@
 // processor, is the only user. Nothing is allocated after construction.
 class History {
   public:
-    // 2^15 = 32,768 checkpoints of 1,072 bytes: 34 MiB, which hold at least 1,000,000
+    // 2^15 = 32,768 checkpoints of 1,072 bytes: 33.5 MiB, which hold at least 1,000,000
     // steps even if every batch of keys changes something (two checkpoints a buffer at the
     // most, each after at least 85 steps), and 268 million steps of a program left to run.
     static constexpr unsigned defaultDepthBits = 15;

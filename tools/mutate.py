@@ -720,8 +720,8 @@ def main():
     parser.add_argument("-j", "--jobs", type=int, default=2, help="build and test jobs (default 2)")
     parser.add_argument("--timeout", type=int, default=120,
                         help="seconds per test before ctest stops it (default 120)")
-    parser.add_argument("--targets", nargs="+", default=["hummbox_tests", "hummbox"],
-                        help="build targets (default: hummbox_tests hummbox)")
+    parser.add_argument("--targets", nargs="+", default=["all"],
+                        help="build targets (default: all, which the tests use)")
     parser.add_argument("--no-baseline", action="store_true",
                         help="skip building and testing the unchanged tree first")
     parser.add_argument("--allow-dirty", action="store_true",
