@@ -28,6 +28,7 @@ void History::checkpoint(const Mc6802& cpu) {
     c.set = cpu.instructionSet;
     std::memcpy(c.window.data(), cpu.memory, c.window.size());
     pending = false;
+    due = c.steps + interval;
 }
 
 std::uint64_t History::back(Mc6802& cpu, std::uint64_t n) {
@@ -50,6 +51,7 @@ std::uint64_t History::back(Mc6802& cpu, std::uint64_t n) {
     cpu.waiting = c.waiting;
     cpu.instructionSet = c.set;
     std::memcpy(cpu.memory, c.window.data(), c.window.size());
+    due = c.steps + interval;
 
     // The replay: the same steps again, with no history to note them, its heat kept apart
     // and the watchpoints' notes as they were.

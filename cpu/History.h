@@ -39,20 +39,23 @@ class History {
     // Forgets every step: after a reset or a load the past is not this machine's.
     void clear() {
         count = 0;
-        pending = true;
+        changed();
     }
     // Something other than the program changed the processor: the next run checkpoints it.
-    void changed() { pending = true; }
+    void changed() {
+        pending = true;
+        due = 0;
+    }
     // The processor's call as it takes an interrupt, which is a change. The time a wait after
     // WAI has passed is no step and no replay gives it back: a waiting processor is
     // checkpointed as it stands first.
     void interrupting(const Mc6802& cpu) {
         if (cpu.waiting) checkpoint(cpu);
-        pending = true;
+        changed();
     }
     // The processor's call before it runs.
     void beforeRun(const Mc6802& cpu) {
-        if (pending || cpu.steps - ring[newest()].steps >= interval) checkpoint(cpu);
+        if (cpu.steps >= due) checkpoint(cpu);
     }
 
     // Takes cpu back up to n steps, to the registers, the wait, the cycle count and the write
@@ -78,5 +81,6 @@ class History {
     std::unique_ptr<std::uint32_t[]> replayHeat; // the replay's reads bump this, not the board's
     std::size_t first = 0;                       // the oldest checkpoint
     std::size_t count = 0;
-    bool pending = true;
+    bool pending = true;   // changed since the newest checkpoint
+    std::uint64_t due = 0; // the steps at which the next checkpoint is taken; 0 when pending
 };

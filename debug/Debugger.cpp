@@ -238,8 +238,13 @@ void Debugger::started(const Mc6802& cpu) {
 }
 
 std::uint8_t Debugger::execute(Mc6802& cpu, const TraceRing* trace) {
+    if (trace == nullptr) { // the one-instruction loop's common case: no record to fill
+        const std::uint8_t opcode = cpu.memory[cpu.PC];
+        cpu.step();
+        return opcode;
+    }
     // A wait after WAI is no instruction; the condition is taken before the instruction.
-    const bool traced = trace != nullptr && !cpu.waiting && holds(traceIf, cpu);
+    const bool traced = !cpu.waiting && holds(traceIf, cpu);
     TraceRecord& r = batch[batched];
     r.pc = cpu.PC;
     for (int i = 0; i < 3; ++i)
