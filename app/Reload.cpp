@@ -18,10 +18,8 @@ namespace {
 // label's address follows the label to wherever the new listing puts it; any other stays.
 std::uint16_t followLabel(const Labels& before, const Labels& after, std::uint16_t address) {
     const std::string* name = before.nameAt(address);
-    if (name == nullptr) return address;
-    for (const Labels::Entry& entry : after.entries)
-        if (entry.name == *name) return entry.address;
-    return address;
+    const Labels::Entry* moved = name != nullptr ? after.find(*name) : nullptr;
+    return moved != nullptr ? moved->address : address;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "audio/ControlBlock.h"
 #include "audio/SampleRing.h"
+#include "cpu/History.h"
 #include "cpu/Mc6802.h"
 
 #include <cstring>
@@ -36,13 +37,17 @@ void stepBack(AudioEngine& engine, std::uint64_t n) {
 
 void noteHistory(AudioEngine& engine) {
     const History* const history = engine.cpu->history;
-    engine.debugger.status.history = history != nullptr ? history->depth() : 0;
+    engine.debugger.status.history = history != nullptr ? history->depth(*engine.cpu) : 0;
 }
 
 } // namespace
 
 void AudioEngine::applyCommands() {
     ControlBlock& c = *control;
+    // What a batch does to the processor is no step of the program's: the history checkpoints
+    // it before the processor runs again, before the steps below and after the rest.
+    History* const history = cpu->history;
+    if (history != nullptr) history->changed();
 
     editCursor = moveCursor(editCursor, c);
 
@@ -104,9 +109,7 @@ void AudioEngine::applyCommands() {
 
     if (c.adjust != 0) {
         const auto address = static_cast<std::uint16_t>(cursorNibble(editCursor, memoryBase) / 2);
-        History* const history = std::exchange(cpu->history, nullptr); // an edit: no step
         cpu->write8(address, static_cast<std::uint8_t>(cpu->read8(address) + c.adjust));
-        cpu->history = history;
     }
 
     if (c.speedDelta != 0) {
@@ -119,6 +122,7 @@ void AudioEngine::applyCommands() {
         cpu->reset();
         debugger.processorReset();
     }
+    if (history != nullptr) history->changed();
 }
 
 void AudioEngine::apply(const DebugCommand& command) {

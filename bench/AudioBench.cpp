@@ -64,7 +64,7 @@ void loadSiren(Machine& m) {
 }
 
 // One buffer after another at speed range(0), recording when range(1) is 1, and with the
-// processor recording its steps for back when history is set.
+// processor keeping its history for back when history is set.
 void buffers(benchmark::State& state, bool history) {
     Machine m;
     History steps;
@@ -114,7 +114,7 @@ void audioCallbackOneBuffer(benchmark::State& state) {
     buffers(state, false);
 }
 
-// The same with history recorded, as the App does, against the same without (range(2)).
+// The same with a history kept, as the App does, against the same without (range(2)).
 void audioCallbackHistory(benchmark::State& state) {
     buffers(state, state.range(2) != 0);
 }

@@ -66,7 +66,7 @@ void place(std::vector<std::uint8_t>& memory, std::uint16_t address,
 // Conditional does the same with eight conditional breakpoints on the loop's own instructions,
 // whose conditions never hold: each is evaluated whenever PC passes its address.
 // Unreached sets the eight conditional breakpoints where the program never goes; Recorded is
-// runUntil with the processor recording its steps for back, as in the App.
+// runUntil with a history for back attached, as in the App.
 enum class Loop { Step, RunUntil, Debugged, Conditional, Unreached, Recorded };
 
 template <Loop How, InstructionSet Set = InstructionSet::Board>

@@ -120,15 +120,19 @@ struct CompleteSet : CompleteRules {
 // reads out of the compiler's inlining. The result is the last instruction's.
 bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt) {
     bool implemented = false;
+    std::uint64_t n = 0;
     while (cpu.cycleCount < target) {
         if (cpu.waiting) { // after WAI only time passes
             cpu.cycleCount = target;
-            return false;
+            implemented = false;
+            break;
         }
         implemented = executeComplete(cpu);
+        ++n;
         if (stopAt != nullptr && (stopAt[cpu.PC] != 0 || cpu.watchHit >= 0)) [[unlikely]]
             break;
     }
+    cpu.steps += n;
     return implemented;
 }
 

@@ -1,88 +1,86 @@
 #pragma once
 
+#include "cpu/Mc6802.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-struct Mc6802;
-
-// What back needs to undo the processor's last steps: for each step (an instruction, an
-// interrupt entry, a wait after WAI) the registers and the cycle count before it, and for
-// every write that landed during it the address and the byte it replaced. Both are rings:
-// once full, each new step drops the oldest. A step writes at most 7 bytes (an interrupt
-// entry, SWI, WAI), so a write ring of 8 entries a step never loses a write of a step held.
+// What back needs to take the processor back a number of steps (Mc6802::steps: instructions
+// and interrupt entries): checkpoints of the registers, the wait after WAI, the instruction
+// set, the cycle count and the write window, the only memory the program can change. One is
+// taken before the processor runs again after anything but the program changed it (an edit,
+// a register set, an interrupt, X, a batch of keys), and one every checkpointSteps steps
+// besides. Between two checkpoints only the program ran, so back restores the newest
+// checkpoint at or before the step it wants and replays the steps after it: exactly what ran.
 //
-// The processor fills it (Mc6802::history); the audio thread, which runs the processor, is
-// its only user.
+// The processor takes the checkpoints (Mc6802::history); the audio thread, which runs the
+// processor, is the only user. Nothing is allocated after construction.
 class History {
   public:
-    // 2^20 = 1,048,576 steps: 16 MiB of steps and 32 MiB of writes.
-    static constexpr unsigned defaultDepthBits = 20;
-    static constexpr unsigned writesPerStep = 8;
+    // 2^15 = 32,768 checkpoints of 1,072 bytes: 33.5 MiB, which hold at least 1,000,000
+    // steps even if every batch of keys changes something (two checkpoints a buffer at the
+    // most, each after at least 85 steps), and 268 million steps of a program left to run.
+    static constexpr unsigned defaultDepthBits = 15;
+    static constexpr std::uint64_t defaultCheckpointSteps = 8192;
 
-    // Holds the last 2^depthBits steps. The memory is reserved, not touched: pages are
-    // used as the rings fill.
-    explicit History(unsigned depthBits = defaultDepthBits);
+    // The memory is reserved, not touched: pages are used as the ring fills.
+    explicit History(unsigned depthBits = defaultDepthBits,
+                     std::uint64_t checkpointSteps = defaultCheckpointSteps);
 
-    // The steps that back can undo.
-    std::uint64_t depth() const { return held; }
+    // The steps that back can undo from where cpu stands.
+    std::uint64_t depth(const Mc6802& cpu) const {
+        return count == 0 ? 0 : cpu.steps - ring[first].steps;
+    }
     std::size_t capacity() const { return mask + 1; }
-    // The bytes both rings take.
+    // The bytes it holds: the checkpoints and the replay's own heat map.
     std::size_t bytes() const;
     // Forgets every step: after a reset or a load the past is not this machine's.
     void clear() {
-        held = 0;
-        next = 0;
-        writeNext = 0;
+        count = 0;
+        changed();
+    }
+    // Something other than the program changed the processor: the next run checkpoints it.
+    void changed() {
+        pending = true;
+        due = 0;
+    }
+    // The processor's call as it takes an interrupt, which is a change. The time a wait after
+    // WAI has passed is no step and no replay gives it back: a waiting processor is
+    // checkpointed as it stands first.
+    void interrupting(const Mc6802& cpu) {
+        if (cpu.waiting) checkpoint(cpu);
+        changed();
+    }
+    // The processor's call before it runs.
+    void beforeRun(const Mc6802& cpu) {
+        if (cpu.steps >= due) checkpoint(cpu);
     }
 
-    // A step is two words, put by the processor before the step runs (Mc6802::stepWords):
-    // A | B << 8 | CC << 16 | the wait after WAI in bit 24 | X << 32 | PC << 48,
-    // and SP | writeMark() << 16 | the low 32 bits of the cycle count << 32.
-    static constexpr std::uint64_t waitingBit = std::uint64_t{1} << 24;
-    void put(std::uint64_t registers, std::uint64_t rest) {
-        at(next)[0] = registers;
-        at(next)[1] = rest;
-        advance(1);
-    }
-    // The runUntil loop's way in: it puts step n at at(n) itself and counts them in at the end.
-    std::uint64_t* at(std::uint64_t n) { return &steps[(n & mask) * 2]; }
-    std::uint64_t nextStep() const { return next; }
-    std::size_t stepMask() const { return mask; }
-    void advance(std::uint64_t n) {
-        next += n;
-        held = held + n > mask + 1 ? mask + 1 : held + n;
-    }
-    // Where the next write goes, in 16 bits: a step's writes are those from its mark on.
-    std::uint16_t writeMark() const { return static_cast<std::uint16_t>(writeNext); }
-
-    // Whether the newest step is a wait after WAI that began fewer than 2^31 cycles before
-    // cycles: while the wait goes on it stays one step, however many calls it takes.
-    bool waitGoesOn(std::uint64_t cycles) const {
-        if (held == 0) return false;
-        const std::uint64_t* s = &steps[((next - 1) & mask) * 2];
-        return (s[0] & waitingBit) != 0 &&
-               static_cast<std::uint32_t>(cycles) - static_cast<std::uint32_t>(s[1] >> 32) <
-                   0x80000000u;
-    }
-    // A write of the current step landed on address, which held old.
-    void noteWrite(std::uint16_t address, std::uint8_t old) {
-        writes[writeNext & writeMask] = std::uint32_t{address} << 8 | old;
-        ++writeNext;
-    }
-
-    // Undoes up to n steps, the newest first: the writes each made, its registers, the
-    // wait after WAI and the cycle count. The heat map stays as it is. Returns how many.
+    // Takes cpu back up to n steps, to the registers, the wait, the cycle count and the write
+    // window it had then; the heat map stays as it is. Returns how many.
     std::uint64_t back(Mc6802& cpu, std::uint64_t n);
 
   private:
-    // A step takes 16 bytes. Its cycle count is kept in 32 bits: no step takes 2^32 cycles
-    // (a wait is cut into steps of under 2^31).
+    struct Checkpoint {
+        std::uint64_t steps;
+        std::uint64_t cycles;
+        std::uint16_t x, pc, sp;
+        std::uint8_t a, b, cc;
+        bool waiting;
+        InstructionSet set;
+        std::array<std::uint8_t, Mc6802::writeWindowLast + 1u> window;
+    };
+    std::size_t newest() const { return (first + count - 1) & mask; }
+    void checkpoint(const Mc6802& cpu);
+
     std::size_t mask;
-    std::size_t writeMask;
-    std::unique_ptr<std::uint64_t[]> steps;  // two words a step
-    std::unique_ptr<std::uint32_t[]> writes; // address << 8 | the byte replaced
-    std::uint64_t held = 0;                  // at most capacity()
-    std::uint64_t next = 0;                  // steps begun since the last clear, less those undone
-    std::uint64_t writeNext = 0;
+    std::uint64_t interval;
+    std::unique_ptr<Checkpoint[]> ring;
+    std::unique_ptr<std::uint32_t[]> replayHeat; // the replay's reads bump this, not the board's
+    std::size_t first = 0;                       // the oldest checkpoint
+    std::size_t count = 0;
+    bool pending = true;   // changed since the newest checkpoint
+    std::uint64_t due = 0; // the steps at which the next checkpoint is taken; 0 when pending
 };

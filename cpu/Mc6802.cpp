@@ -1,6 +1,7 @@
 #include "cpu/Mc6802.h"
 
 #include "cpu/Execution.h"
+#include "cpu/History.h"
 #include "cpu/OpcodeTable.h"
 
 #include <cstring>
@@ -35,13 +36,13 @@ void Mc6802::reset() {
 
 void Mc6802::record(History* steps) {
     history = steps;
-    for (std::uint8_t& mark : watched)
-        mark = static_cast<u8>(steps != nullptr ? mark | historyMark : mark & ~historyMark);
+    if (history != nullptr) history->clear();
 }
 
 void Mc6802::irq() {
     if (CC & flagI) return;
-    if (history != nullptr) beginStep(); // the entry is a step of its own
+    if (history != nullptr) history->interrupting(*this);
+    ++steps;
     const bool complete = instructionSet == InstructionSet::Complete;
     if (waiting) {
         waiting = false;
@@ -92,69 +93,40 @@ inline bool Mc6802::execute() {
 }
 
 bool Mc6802::step() {
-    if (history != nullptr && !(waiting && history->waitGoesOn(cycleCount))) beginStep();
+    if (history != nullptr) history->beforeRun(*this);
     if (instructionSet != InstructionSet::Board) [[unlikely]]
         return runCompleteUntil(*this, cycleCount + 1); // every instruction takes a cycle or more
+    ++steps;
     return execute();
 }
 
+// The count of steps is kept in a local: the stores through memory could alias the member.
 void Mc6802::runUntil(std::uint64_t target) {
-    if (history != nullptr) [[unlikely]] {
-        recordUntil(target);
-        return;
-    }
+    if (history != nullptr) history->beforeRun(*this);
     if (instructionSet != InstructionSet::Board) [[unlikely]] {
         runCompleteUntil(*this, target);
         return;
     }
-    while (cycleCount < target)
+    std::uint64_t n = 0;
+    while (cycleCount < target) {
         execute();
+        ++n;
+    }
+    steps += n;
 }
 
 void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt) {
-    if (history != nullptr) [[unlikely]] { // one step at a time, each recorded
-        while (cycleCount < target) {
-            step();
-            if (stopAt[PC] != 0 || watchHit >= 0) return;
-        }
-        return;
-    }
+    if (history != nullptr) history->beforeRun(*this);
     if (instructionSet != InstructionSet::Board) [[unlikely]] {
         runCompleteUntil(*this, target, stopAt);
         return;
     }
+    std::uint64_t n = 0;
     while (cycleCount < target) {
         execute();
+        ++n;
         if (stopAt[PC] != 0 || watchHit >= 0) [[unlikely]]
-            return;
+            break;
     }
-}
-
-// A loop of its own, so that the plain one stays as it is. The complete set's instructions go
-// one call each through its one loop.
-void Mc6802::recordUntil(std::uint64_t target) {
-    if (instructionSet == InstructionSet::Board) { // never waits
-        History& h = *history;
-        std::uint64_t* const ring = h.at(0);
-        const std::size_t mask = h.stepMask();
-        const std::uint64_t first = h.nextStep();
-        std::uint64_t n = first;
-        while (cycleCount < target) {
-            std::uint64_t* const step = ring + (n++ & mask) * 2;
-            step[0] = registerWord();
-            step[1] = SP | std::uint64_t{h.writeMark()} << 16 | (cycleCount & 0xFFFFFFFFu) << 32;
-            execute();
-        }
-        h.advance(n - first);
-        return;
-    }
-    while (cycleCount < target) {
-        if (waiting) { // after WAI only time passes, as one step however long
-            if (!history->waitGoesOn(cycleCount)) beginStep();
-            cycleCount = target;
-            return;
-        }
-        beginStep();
-        runCompleteUntil(*this, cycleCount + 1);
-    }
+    steps += n;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "cpu/HeatMap.h"
-#include "cpu/History.h"
 #include "cpu/InstructionSet.h"
 
 #include <array>
 #include <cstdint>
+
+class History;
 
 // The sound board's MC6802: registers, the bus over the board's 64 KiB address space with
 // its write window, the access heat map and the cycle counter.
@@ -50,17 +51,15 @@ struct Mc6802 {
     std::uint64_t cycleCount = 0;
     InstructionSet instructionSet = InstructionSet::Board; // kept by reset
     bool waiting = false; // after WAI, until an interrupt request is taken
-    // Write watchpoints and history. A write that lands on a byte marked watchMark here is
-    // noted in watchHit (the first such write since watchHit was last set to -1) with the byte
-    // it replaced; while history is recorded every byte is marked historyMark and every write
-    // that lands is logged there. Only the write window can be marked: a dropped write never
-    // lands.
-    static constexpr std::uint8_t watchMark = 0x01;
-    static constexpr std::uint8_t historyMark = 0x02;
+    // Steps taken: instructions and interrupt entries; a wait after WAI is none.
+    std::uint64_t steps = 0;
+    // Write watchpoints. A write that lands on a byte marked (non-zero) here is noted in
+    // watchHit (the first such write since watchHit was last set to -1) with the byte it
+    // replaced. Only the write window can be marked: a dropped write never lands.
     std::array<std::uint8_t, writeWindowLast + 1u> watched{};
     std::int32_t watchHit = -1;
     std::uint8_t watchBefore = 0;
-    // Where each step is recorded for back, or nowhere; set with record.
+    // Where checkpoints for back are kept, or nowhere; set with record.
     History* history = nullptr;
 
     // ---- Bus -------------------------------------------------------------------------
@@ -114,29 +113,11 @@ struct Mc6802 {
     // (non-zero) in stopAt, 65,536 flags, or that notes a watched write in watchHit: the
     // debugger's loop while only breakpoints and write watchpoints are set.
     void runUntil(std::uint64_t target, const std::uint8_t* stopAt);
-    // Records every step from now on into steps (a reset clears it), or none when null.
+    // Keeps checkpoints for back in steps from now on (cleared first), or none when null.
     void record(History* steps);
-    // The two words of a step of history (History::put) for the state now, and back from them.
-    // Field by field: one wide load over the bytes the last instruction stored would wait
-    // for them to leave the store buffer.
-    std::uint64_t registerWord() const {
-        return A | std::uint64_t{B} << 8 | std::uint64_t{CC} << 16 |
-               (waiting ? History::waitingBit : 0) | std::uint64_t{X} << 32 |
-               std::uint64_t{PC} << 48;
-    }
-    std::uint64_t restWord() const {
-        return SP | std::uint64_t{history->writeMark()} << 16 | (cycleCount & 0xFFFFFFFFu) << 32;
-    }
-    static void takeRegisters(Mc6802& cpu, std::uint64_t word) {
-        cpu.A = static_cast<std::uint8_t>(word);
-        cpu.B = static_cast<std::uint8_t>(word >> 8);
-        cpu.CC = static_cast<std::uint8_t>(word >> 16);
-        cpu.waiting = (word & History::waitingBit) != 0;
-        cpu.X = static_cast<std::uint16_t>(word >> 32);
-        cpu.PC = static_cast<std::uint16_t>(word >> 48);
-    }
     // Enters the interrupt routine through 0xFFF8 unless I is set; a masked request is lost.
-    // After WAI the registers are stacked already, so it only fetches the vector.
+    // After WAI the registers are stacked already, so it only fetches the vector. The entry
+    // is a step, and a change that the history must note.
     void irq();
     // Return from interrupt (opcode 0x3B).
     void rti();
@@ -218,16 +199,10 @@ struct Mc6802 {
 
   private:
     void noteWatchedWrite(std::uint16_t address) {
-        const std::uint8_t mark = watched[address];
-        if ((mark & historyMark) != 0 && history != nullptr)
-            history->noteWrite(address, memory[address]);
-        if ((mark & watchMark) == 0 || watchHit >= 0) return;
+        if (watchHit >= 0) return;
         watchHit = address;
         watchBefore = memory[address];
     }
-    void beginStep() { history->put(registerWord(), restWord()); }
-    // runUntil, recording every instruction.
-    void recordUntil(std::uint64_t target);
     // Fetches the opcode and runs its handler, which the opcode table generates.
     [[gnu::always_inline]] bool execute();
     void setFlag(std::uint8_t mask, bool on) {

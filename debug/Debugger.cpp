@@ -122,15 +122,14 @@ void Debugger::removeAll(Mc6802& cpu) {
 
 void Debugger::markWatches(Mc6802& cpu) {
     // Outside the write window nothing is ever written: such bytes are never marked.
-    for (std::uint8_t& mark : cpu.watched)
-        mark &= static_cast<std::uint8_t>(~Mc6802::watchMark); // the history's marks stay
+    cpu.watched.fill(0);
     readWatches = 0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(status.watchCount); ++i) {
         if (covers(status.watchAccess[i], DebugStatus::Access::Read)) ++readWatches;
         if (!covers(status.watchAccess[i], DebugStatus::Access::Write)) continue;
         for (std::uint32_t a = status.watchpoints[i];
              a <= status.watchEnds[i] && a < cpu.watched.size(); ++a)
-            cpu.watched[a] |= Mc6802::watchMark;
+            cpu.watched[a] = 1;
     }
 }
 
@@ -239,8 +238,13 @@ void Debugger::started(const Mc6802& cpu) {
 }
 
 std::uint8_t Debugger::execute(Mc6802& cpu, const TraceRing* trace) {
+    if (trace == nullptr) { // the one-instruction loop's common case: no record to fill
+        const std::uint8_t opcode = cpu.memory[cpu.PC];
+        cpu.step();
+        return opcode;
+    }
     // A wait after WAI is no instruction; the condition is taken before the instruction.
-    const bool traced = trace != nullptr && !cpu.waiting && holds(traceIf, cpu);
+    const bool traced = !cpu.waiting && holds(traceIf, cpu);
     TraceRecord& r = batch[batched];
     r.pc = cpu.PC;
     for (int i = 0; i < 3; ++i)

@@ -241,6 +241,12 @@ const std::string* Labels::nameAt(std::uint16_t address) const {
     return it != entries.end() && it->address == address ? &it->name : nullptr;
 }
 
+const Labels::Entry* Labels::find(std::string_view name) const {
+    const auto it = std::find_if(entries.begin(), entries.end(),
+                                 [name](const Entry& e) { return e.name == name; });
+    return it != entries.end() ? &*it : nullptr;
+}
+
 std::string Labels::containing(std::uint16_t address) const {
     const auto it = std::upper_bound(entries.begin(), entries.end(), address,
                                      [](std::uint16_t a, const Entry& e) { return a < e.address; });

@@ -38,6 +38,8 @@ struct Labels {
     bool empty() const { return entries.empty() && data.empty(); }
     // The label at exactly address, or nullptr.
     const std::string* nameAt(std::uint16_t address) const;
+    // The label named exactly name, or nullptr.
+    const Entry* find(std::string_view name) const;
     // "name" or "name+offset" (decimal) for the nearest label at or below address; empty
     // when no label lies at or below it.
     std::string containing(std::uint16_t address) const;

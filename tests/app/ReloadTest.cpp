@@ -3,13 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 
 static std::uint16_t irqOf(const Labels& labels) {
-    const auto it = std::find_if(labels.entries.begin(), labels.entries.end(),
-                                 [](const Labels::Entry& e) { return e.name == "irq"; });
-    return it == labels.entries.end() ? 0 : it->address;
+    return labels.find("irq") != nullptr ? labels.find("irq")->address : 0;
 }
 
 static void iterateUntilNoticeChanges(App& app) {

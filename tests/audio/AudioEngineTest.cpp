@@ -198,7 +198,7 @@ TEST(ApplyCommands, MemShowsAndEditsTheBytesFromItsBase) {
 }
 
 // Z and back stop a run and take the processor back, the audio clock with it; an edit made in
-// the same batch (=) is no step and stays. A watchpoint leaves the history's marks alone.
+// the same batch (=) is no step and stays.
 TEST(ApplyCommands, BackStopsARunAndStepsBack) {
     Rig r;
     History history(12);
@@ -217,4 +217,16 @@ TEST(ApplyCommands, BackStopsARunAndStepsBack) {
     EXPECT_EQ(std::tuple(r.m.memory[0x20], r.engine.clockCycles, r.engine.debugger.status.history,
                          r.control.isRunning()),
               std::tuple(1, r.m.cpu.cycleCount, depth, false));
+
+    // Space, 9 and `go` in one batch: back to just after the step finds the edit.
+    const std::uint64_t stepped = r.engine.debugger.status.history + 1;
+    r.control.back = 0, r.control.line.kind = DebugCommand::Kind::Go, r.control.hasLine = true;
+    r.handOver({.step = true, .digit = 9});
+    r.play(8);
+    r.control.hasLine = false;
+    r.control.back = static_cast<std::int32_t>(r.engine.debugger.status.history - stepped);
+    r.handOver({});
+    r.play(1);
+    EXPECT_EQ(std::tuple(r.engine.debugger.status.history, +r.m.memory[0x20]),
+              std::tuple(stepped, 0x91));
 }

@@ -99,12 +99,7 @@ TEST(Labels, DataLinesOfTheDemoListing) {
     const unsigned ncmd =
         std::stoul(listing.substr(listing.rfind('\n', ncmdAt) + 3, 4), nullptr, 16);
 
-    const auto address = [&](const char* name) {
-        for (const Labels::Entry& e : labels.entries)
-            if (e.name == name) return e.address;
-        ADD_FAILURE() << name;
-        return std::uint16_t{0};
-    };
+    const auto address = [&](const char* name) { return labels.find(name)->address; };
     const Labels::Data* table = labels.dataAt(address("cmdtab"));
     ASSERT_NE(table, nullptr);
     EXPECT_TRUE(table->kind == Labels::Data::Kind::Words &&
