@@ -6,7 +6,6 @@
 #include "cpu/Mc6802.h"
 
 #include <cstring>
-#include <utility>
 
 namespace {
 

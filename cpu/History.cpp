@@ -4,8 +4,19 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+// What a checkpoint keeps of the processor besides the window, for either direction.
+template <typename Cpu> auto fieldsOf(Cpu& cpu) {
+    return std::tie(cpu.steps, cpu.cycleCount, cpu.X, cpu.PC, cpu.SP, cpu.A, cpu.B, cpu.CC,
+                    cpu.waiting, cpu.instructionSet);
+}
+
+} // namespace
+
 History::History(unsigned depthBits, std::uint64_t checkpointSteps)
-    : mask((std::size_t{1} << depthBits) - 1), interval(checkpointSteps),
+    : mask((std::size_t{1} << depthBits) - 1),
+      interval(std::max<std::uint64_t>(checkpointSteps, 1)),
       ring(std::make_unique_for_overwrite<Checkpoint[]>(mask + 1)),
       replayHeat(std::make_unique<std::uint32_t[]>(Mc6802::memorySize)) {}
 
@@ -20,19 +31,13 @@ void History::checkpoint(const Mc6802& cpu) {
     }
     ++count;
     Checkpoint& c = ring[newest()];
-    c.steps = cpu.steps;
-    c.cycles = cpu.cycleCount;
-    c.x = cpu.X, c.pc = cpu.PC, c.sp = cpu.SP;
-    c.a = cpu.A, c.b = cpu.B, c.cc = cpu.CC;
-    c.waiting = cpu.waiting;
-    c.set = cpu.instructionSet;
+    c.fields() = fieldsOf(cpu);
     std::memcpy(c.window.data(), cpu.memory, c.window.size());
-    pending = false;
     due = c.steps + interval;
 }
 
 std::uint64_t History::back(Mc6802& cpu, std::uint64_t n) {
-    if (pending) checkpoint(cpu); // the state now, if something changed it since the last run
+    if (due == 0) checkpoint(cpu); // the state now, if something changed it since the last run
     n = std::min(n, depth(cpu));
     if (n == 0) return 0;
     const std::uint64_t target = cpu.steps - n;
@@ -43,13 +48,8 @@ std::uint64_t History::back(Mc6802& cpu, std::uint64_t n) {
         (ring[(first + mid) & mask].steps <= target ? low : high) = mid;
     }
     count = low + 1; // what came after it is no longer the past
-    const Checkpoint& c = ring[newest()];
-    cpu.steps = c.steps;
-    cpu.cycleCount = c.cycles;
-    cpu.X = c.x, cpu.PC = c.pc, cpu.SP = c.sp;
-    cpu.A = c.a, cpu.B = c.b, cpu.CC = c.cc;
-    cpu.waiting = c.waiting;
-    cpu.instructionSet = c.set;
+    Checkpoint& c = ring[newest()];
+    fieldsOf(cpu) = c.fields();
     std::memcpy(cpu.memory, c.window.data(), c.window.size());
     due = c.steps + interval;
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <tuple>
 
 // What back needs to take the processor back a number of steps (Mc6802::steps: instructions
 // and interrupt entries): checkpoints of the registers, the wait after WAI, the instruction
@@ -33,7 +34,6 @@ class History {
     std::uint64_t depth(const Mc6802& cpu) const {
         return count == 0 ? 0 : cpu.steps - ring[first].steps;
     }
-    std::size_t capacity() const { return mask + 1; }
     // The bytes it holds: the checkpoints and the replay's own heat map.
     std::size_t bytes() const;
     // Forgets every step: after a reset or a load the past is not this machine's.
@@ -42,10 +42,7 @@ class History {
         changed();
     }
     // Something other than the program changed the processor: the next run checkpoints it.
-    void changed() {
-        pending = true;
-        due = 0;
-    }
+    void changed() { due = 0; }
     // The processor's call as it takes an interrupt, which is a change. The time a wait after
     // WAI has passed is no step and no replay gives it back: a waiting processor is
     // checkpointed as it stands first.
@@ -71,6 +68,8 @@ class History {
         bool waiting;
         InstructionSet set;
         std::array<std::uint8_t, Mc6802::writeWindowLast + 1u> window;
+        // The fields besides the window, in the order fieldsOf(cpu) gives the processor's.
+        auto fields() { return std::tie(steps, cycles, x, pc, sp, a, b, cc, waiting, set); }
     };
     std::size_t newest() const { return (first + count - 1) & mask; }
     void checkpoint(const Mc6802& cpu);
@@ -81,6 +80,7 @@ class History {
     std::unique_ptr<std::uint32_t[]> replayHeat; // the replay's reads bump this, not the board's
     std::size_t first = 0;                       // the oldest checkpoint
     std::size_t count = 0;
-    bool pending = true;   // changed since the newest checkpoint
-    std::uint64_t due = 0; // the steps at which the next checkpoint is taken; 0 when pending
+    // The steps at which the next checkpoint is taken; 0 when something changed the processor
+    // since the newest one (a checkpoint sets it to at least interval).
+    std::uint64_t due = 0;
 };
