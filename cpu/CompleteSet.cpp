@@ -118,7 +118,8 @@ struct CompleteSet : CompleteRules {
 
 // One loop serves both step and runUntil: a second copy of the dispatch would crowd the bus
 // reads out of the compiler's inlining. The result is the last instruction's.
-bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt) {
+bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt,
+                      const StopGate* gates) {
     bool implemented = false;
     std::uint64_t n = 0;
     while (cpu.cycleCount < target) {
@@ -130,7 +131,7 @@ bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* sto
         implemented = executeComplete(cpu);
         ++n;
         if (stopAt != nullptr && (stopAt[cpu.PC] != 0 || cpu.watchHit >= 0)) [[unlikely]]
-            break;
+            if (cpu.watchHit >= 0 || gates[stopAt[cpu.PC] - 1].open(cpu)) break;
     }
     cpu.steps += n;
     return implemented;

@@ -2,6 +2,7 @@
 
 #include "cpu/Mc6802.h"
 #include "cpu/OpcodeInfo.h"
+#include "cpu/StopGate.h"
 
 #include <array>
 #include <cstddef>
@@ -282,7 +283,9 @@ template <typename Set, std::size_t... Opcodes>
 
 // The complete MC6800 set, in its own source file: runs instructions while cycleCount is below
 // target and returns whether the last one was implemented. With stopAt, it also returns after an
-// instruction that leaves PC at an address marked there, or that notes a watched write.
-bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt = nullptr);
+// instruction that leaves PC at an address marked there whose gate is open, or that notes a
+// watched write, as Mc6802::runUntil does.
+bool runCompleteUntil(Mc6802& cpu, std::uint64_t target, const std::uint8_t* stopAt = nullptr,
+                      const StopGate* gates = nullptr);
 
 } // namespace execution

@@ -115,10 +115,10 @@ void Mc6802::runUntil(std::uint64_t target) {
     steps += n;
 }
 
-void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt) {
+void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt, const StopGate* gates) {
     if (history != nullptr) history->beforeRun(*this);
     if (instructionSet != InstructionSet::Board) [[unlikely]] {
-        runCompleteUntil(*this, target, stopAt);
+        runCompleteUntil(*this, target, stopAt, gates);
         return;
     }
     std::uint64_t n = 0;
@@ -126,7 +126,7 @@ void Mc6802::runUntil(std::uint64_t target, const std::uint8_t* stopAt) {
         execute();
         ++n;
         if (stopAt[PC] != 0 || watchHit >= 0) [[unlikely]]
-            break;
+            if (watchHit >= 0 || gates[stopAt[PC] - 1].open(*this)) break;
     }
     steps += n;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class History;
+struct StopGate;
 
 // The sound board's MC6802: registers, the bus over the board's 64 KiB address space with
 // its write window, the access heat map and the cycle counter.
@@ -110,9 +111,10 @@ struct Mc6802 {
     // the same as calling step until then, with the instruction body inlined.
     void runUntil(std::uint64_t target);
     // The same, but it also returns after an instruction that leaves PC at an address marked
-    // (non-zero) in stopAt, 65,536 flags, or that notes a watched write in watchHit: the
-    // debugger's loop while only breakpoints and write watchpoints are set.
-    void runUntil(std::uint64_t target, const std::uint8_t* stopAt);
+    // in stopAt (65,536 entries: 0, or 1 + the index of its gate in gates) whose gate is
+    // open, or that notes a watched write in watchHit: the debugger's loop while only
+    // breakpoints and write watchpoints are set.
+    void runUntil(std::uint64_t target, const std::uint8_t* stopAt, const StopGate* gates);
     // Keeps checkpoints for back in steps from now on (cleared first), or none when null.
     void record(History* steps);
     // Enters the interrupt routine through 0xFFF8 unless I is set; a masked request is lost.

@@ -59,6 +59,7 @@ bool Debugger::setBreak(std::uint16_t address, const Expression& condition) {
     }
     status.full = DebugStatus::Stop::None;
     breakIf[static_cast<std::size_t>(i)] = condition;
+    breakGate[static_cast<std::size_t>(i)] = condition.gate();
     breakAt[address] = static_cast<std::uint8_t>(i + 1);
     return true;
 }
@@ -87,6 +88,7 @@ void Debugger::dropBreak(std::int32_t index) {
          j < static_cast<std::size_t>(status.breakCount); ++j) {
         points[j - 1] = points[j];
         breakIf[j - 1] = breakIf[j];
+        breakGate[j - 1] = breakGate[j];
         breakAt[points[j - 1]] = static_cast<std::uint8_t>(j);
     }
     --status.breakCount;
@@ -286,7 +288,7 @@ bool Debugger::runBetweenBreaks(Mc6802& cpu, std::uint64_t target) {
             return false;
         }
         cpu.watchHit = -1;
-        cpu.runUntil(target, breakAt.data());
+        cpu.runUntil(target, breakAt.data(), breakGate.data());
         if (writeStops(cpu)) return false;
     }
     return true;

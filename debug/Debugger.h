@@ -109,7 +109,7 @@ class Debugger {
     bool breakHolds(const Mc6802& cpu) const {
         const std::uint8_t mark = breakAt[cpu.PC];
         // While waiting after WAI the instruction at PC is not next: an interrupt is.
-        return mark != 0 && cpu.PC != resumeAt && !cpu.waiting &&
+        return mark != 0 && cpu.PC != resumeAt && !cpu.waiting && breakGate[mark - 1u].open(cpu) &&
                (breakIf[mark - 1u].empty() || breakIf[mark - 1u].evaluate(cpu) != 0);
     }
     // Executes one instruction and, with a trace, batches its record; returns its opcode.
@@ -127,8 +127,10 @@ class Debugger {
 
     // 1 + the index of the breakpoint at each address, 0 for none.
     std::array<std::uint8_t, 65536> breakAt{};
-    // The conditions, by the index of their point in status.
+    // The conditions, by the index of their point in status, and for the breakpoints the
+    // tests that rule a stop out inside Mc6802::runUntil.
     std::array<Expression, DebugStatus::maxPoints> breakIf{};
+    std::array<StopGate, DebugStatus::maxPoints> breakGate{};
     std::array<Expression, DebugStatus::maxPoints> watchIf{};
     std::int32_t readWatches = 0; // of the watchpoints, those that watch reads
     Expression traceIf;

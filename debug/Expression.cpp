@@ -252,6 +252,186 @@ bool Expression::compile(std::string_view text, const Labels* labels, Expression
     return true;
 }
 
+// Reads the postfix program back as a tree: a step's operands are the subexpressions that
+// end just before it (the right one) and just before the right one starts (the left one, or
+// before the skip step of && and ||).
+class Expression::GateFinder {
+  public:
+    explicit GateFinder(const Expression& e) : e(e) {
+        std::array<std::size_t, maxSteps> open{}; // the starts of the values on the stack
+        std::size_t depth = 0;
+        for (std::size_t i = 0; i < e.count; ++i) {
+            const Code code = e.steps[i].code;
+            if (code <= Code::Flag) {
+                open[depth++] = i;
+            } else if (code >= Code::Multiply) {
+                --depth;
+            }
+            start[i] =
+                code == Code::SkipIfZero || code == Code::SkipIfNonZero ? i : open[depth - 1];
+        }
+    }
+
+    void gather(StopGate& gate) {
+        if (e.count != 0) add(e.count - 1, false, gate);
+    }
+
+  private:
+    using Test = StopGate::Test;
+
+    std::size_t right(std::size_t i) const { return i - 1; }
+    std::size_t left(std::size_t i) const {
+        const std::size_t end = start[i - 1] - 1;
+        const Code code = e.steps[end].code;
+        return code == Code::SkipIfZero || code == Code::SkipIfNonZero ? end - 1 : end;
+    }
+    bool number(std::size_t i, std::uint32_t& k) const {
+        k = e.steps[i].value;
+        return e.steps[i].code == Code::Number;
+    }
+
+    // Whether the subexpression ending at i is a register, [N] or {N}, perhaps & M.
+    bool source(std::size_t i, Test& t) const {
+        std::uint32_t k = 0;
+        switch (e.steps[i].code) {
+        case Code::A: return byte(t, &Mc6802::A);
+        case Code::B: return byte(t, &Mc6802::B);
+        case Code::CC: return byte(t, &Mc6802::CC);
+        case Code::X: return word(t, &Mc6802::X);
+        case Code::SP: return word(t, &Mc6802::SP);
+        case Code::PC: return word(t, &Mc6802::PC);
+        case Code::Byte:
+        case Code::Word:
+            if (!number(i - 1, k)) return false;
+            t.source = e.steps[i].code == Code::Byte ? StopGate::Source::Memory8
+                                                     : StopGate::Source::Memory16;
+            t.address = static_cast<std::uint16_t>(k);
+            return true;
+        case Code::BitAnd:
+            if (number(right(i), k) ? !source(left(i), t)
+                                    : !number(left(i), k) || !source(right(i), t))
+                return false;
+            t.mask &= k;
+            return true;
+        default: return false;
+        }
+    }
+
+    static bool byte(Test& t, std::uint8_t Mc6802::*r) {
+        t.source = StopGate::Source::Register8;
+        t.byte = r;
+        return true;
+    }
+    static bool word(Test& t, std::uint16_t Mc6802::*r) {
+        t.source = StopGate::Source::Register16;
+        t.word = r;
+        return true;
+    }
+
+    static void push(StopGate& gate, const Test& t) {
+        if (gate.count < StopGate::maxTests) gate.tests[gate.count++] = t;
+    }
+
+    // Adds the tests that hold whenever the subexpression ending at i is non-zero (zero,
+    // when negated).
+    void add(std::size_t i, bool negated, StopGate& gate) const {
+        const Step step = e.steps[i];
+        Test t;
+        switch (step.code) {
+        case Code::Not: add(i - 1, !negated, gate); return;
+        case Code::LogicalAnd:
+        case Code::LogicalOr:
+            if ((step.code == Code::LogicalAnd) == negated) return; // a choice: nothing certain
+            add(left(i), negated, gate);
+            add(right(i), negated, gate);
+            return;
+        case Code::Flag:
+            byte(t, &Mc6802::CC);
+            t.mask = step.value;
+            t.low = t.high = 0;
+            t.outside = !negated;
+            push(gate, t);
+            return;
+        case Code::Less:
+        case Code::LessEqual:
+        case Code::Greater:
+        case Code::GreaterEqual:
+        case Code::Equal:
+        case Code::NotEqual: compare(i, negated, gate); return;
+        default:
+            if (!source(i, t)) return;
+            t.low = t.high = 0;
+            t.outside = !negated;
+            push(gate, t);
+            return;
+        }
+    }
+
+    static bool relation(Code code, std::uint32_t l, std::uint32_t r) {
+        switch (code) {
+        case Code::Less: return l < r;
+        case Code::LessEqual: return l <= r;
+        case Code::Greater: return l > r;
+        case Code::GreaterEqual: return l >= r;
+        case Code::Equal: return l == r;
+        default: return l != r;
+        }
+    }
+
+    // A comparison of a register, flag, [N] or {N} with a number, on either side.
+    void compare(std::size_t i, bool negated, StopGate& gate) const {
+        static constexpr Code opposite[] = {Code::GreaterEqual, Code::Greater,  Code::LessEqual,
+                                            Code::Less,         Code::NotEqual, Code::Equal};
+        static constexpr Code mirrored[] = {Code::Greater,   Code::GreaterEqual, Code::Less,
+                                            Code::LessEqual, Code::Equal,        Code::NotEqual};
+        const auto index = [](Code c) {
+            return static_cast<std::size_t>(c) - static_cast<std::size_t>(Code::Less);
+        };
+        Code code = e.steps[i].code;
+        if (negated) code = opposite[index(code)];
+        std::uint32_t k = 0;
+        std::size_t side = left(i);
+        if (!number(right(i), k)) {
+            if (!number(left(i), k)) return;
+            side = right(i);
+            code = mirrored[index(code)];
+        }
+        Test t;
+        if (e.steps[side].code == Code::Flag) { // 0 or 1: which of them passes
+            const bool zero = relation(code, 0, k), one = relation(code, 1, k);
+            if (zero && one) return;
+            byte(t, &Mc6802::CC);
+            t.mask = e.steps[side].value;
+            t.low = t.high = 0;
+            t.outside = !zero; // neither passing: CC & bit is never outside 0..max
+            if (!zero && !one) t.high = 0xFFFFFFFF;
+            push(gate, t);
+            return;
+        }
+        if (!source(side, t)) return;
+        constexpr std::uint32_t max = 0xFFFFFFFF;
+        switch (code) {
+        // < 0 and > max are never true: outside 0..max.
+        case Code::Less: t.high = k - 1, t.outside = k == 0; break;
+        case Code::LessEqual: t.high = k; break;
+        case Code::Greater: t.low = k + 1, t.outside = k == max; break;
+        case Code::GreaterEqual: t.low = k; break;
+        case Code::Equal: t.low = t.high = k; break;
+        default: t.low = t.high = k, t.outside = true; break;
+        }
+        push(gate, t);
+    }
+
+    const Expression& e;
+    std::array<std::size_t, maxSteps> start{};
+};
+
+StopGate Expression::gate() const {
+    StopGate gate;
+    GateFinder(*this).gather(gate);
+    return gate;
+}
+
 std::uint32_t Expression::evaluate(const Mc6802& cpu) const noexcept {
     // The compiler emits only well-formed programs: each step finds the values it takes,
     // and at most one value per step is ever on the stack. One switch a step: this runs

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cpu/StopGate.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <type_traits>
 
 struct Labels;
-struct Mc6802;
 
 // A debugger expression over the processor's registers, flags and memory, as typed for a
 // conditional breakpoint or trace: "a==3 && [0400]>7f", "pc<f900", "{sp+1}==delay+3".
@@ -47,8 +48,16 @@ class Expression {
     // Nothing compiled into it yet.
     bool empty() const { return count == 0; }
 
+    // Tests that must all pass for the value to be non-zero, so that a breakpoint's condition
+    // can be ruled out without leaving the run loop: the comparisons of a register, a flag,
+    // [N] or {N} (masked by & M or not) with a number that the whole is the && of, with ! over
+    // || and comparisons read as && of the opposites. Anything else adds no test; past
+    // StopGate::maxTests the rest are left out. An empty expression gives an open gate.
+    StopGate gate() const;
+
   private:
     class Compiler;
+    class GateFinder;
 
     // clang-format off
     enum class Code : std::uint8_t {

@@ -183,26 +183,31 @@ TEST(Debugger, AtMostEightPointsOfEachKind) {
 
 // A conditional breakpoint stops only when its condition holds before the instruction (A
 // counts up from 6 at F806, once a pass); setting it again replaces the condition, G clears it.
+// Under either instruction set: each runs it in a loop of its own.
 TEST(Debugger, ConditionalBreakpointStopsOnlyWhenItHolds) {
-    Rig r;
-    for (const char* line : {"b f900", "b f806 if a==8 && [0400]==7", "b f902", "d f900"}) {
-        r.line(line); // F806's condition moves along when F900 goes
+    for (InstructionSet set : {InstructionSet::Board, InstructionSet::Complete}) {
+        Rig r;
+        r.m.cpu.instructionSet = set;
+        for (const char* line : {"b f900", "b f806 if a==8 && [0400]==7", "b f902", "d f900"}) {
+            r.line(line); // F806's condition moves along when F900 goes
+            r.play(1);
+        }
+        r.control.running = true;
+        r.play(8);
+        EXPECT_EQ(r.state(),
+                  std::tuple(0xF806, 0x7F, 9 + 2 * loop, false, Stop::Break, 0xF806, 0, 0));
+        EXPECT_EQ(+r.m.cpu.A, 8);
+        r.line("break f806 if a==a"); // replaced: stops on the next pass
         r.play(1);
+        r.control.running = true;
+        r.play(4);
+        EXPECT_EQ(std::tuple(r.m.cpu.cycleCount, +r.m.cpu.A, r.status.breakCount),
+                  std::tuple(9 + 3 * loop, 9, 2));
+        r.keys({{Kind::Break, 0xF806}});
+        r.control.running = true;
+        r.play(8);
+        EXPECT_EQ(std::tuple(r.control.isRunning(), r.status.breakCount), std::tuple(true, 1));
     }
-    r.control.running = true;
-    r.play(8);
-    EXPECT_EQ(r.state(), std::tuple(0xF806, 0x7F, 9 + 2 * loop, false, Stop::Break, 0xF806, 0, 0));
-    EXPECT_EQ(+r.m.cpu.A, 8);
-    r.line("break f806 if a==a"); // replaced: stops on the next pass
-    r.play(1);
-    r.control.running = true;
-    r.play(4);
-    EXPECT_EQ(std::tuple(r.m.cpu.cycleCount, +r.m.cpu.A, r.status.breakCount),
-              std::tuple(9 + 3 * loop, 9, 2));
-    r.keys({{Kind::Break, 0xF806}});
-    r.control.running = true;
-    r.play(8);
-    EXPECT_EQ(std::tuple(r.control.isRunning(), r.status.breakCount), std::tuple(true, 1));
 }
 
 // A watched range stops after a write into it while its condition holds; go ADDR stops once

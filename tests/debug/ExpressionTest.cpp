@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <random>
 #include <string>
@@ -118,6 +119,40 @@ struct Generator {
         return {"(" + l.full + op.text + r.full + ")", lm + sp + op.text + sp + rm,
                 op.apply(l.value, r.value), op.level};
     }
+
+    // What a gate takes in full: a register, flag, [N], {N} or one of them & M, compared
+    // with a number near its value from either side, or alone; perhaps under !.
+    std::string comparison() {
+        const Mc6802& c = board.cpu;
+        const auto hex = [](u32 n) {
+            char text[16];
+            std::snprintf(text, sizeof text, "0%x", n);
+            return std::string(text);
+        };
+        const u32 at = pick(0x10000);
+        const std::pair<std::string, u32> sources[] = {
+            {"a", c.A},
+            {"b", c.B},
+            {"x", c.X},
+            {"sp", c.SP},
+            {"pc", c.PC},
+            {"cc", c.CC},
+            {"z", c.CC >> 2 & 1},
+            {std::string(1, '[').append(hex(at)).append("]"), board.memory[at]},
+            {std::string(1, '{').append(hex(at)).append("}"),
+             u32(board.memory[at] << 8 | board.memory[(at + 1) & 0xFFFF])}};
+        auto [text, v] = sources[pick(std::size(sources))];
+        if (pick(4) == 0 && text != "z") {
+            const u32 mask = pick(3) * 0x55;
+            text = std::string(1, '(').append(text).append("&").append(hex(mask)).append(")");
+            v &= mask;
+        }
+        const u32 numbers[] = {v, v - 1, v + 1, 0, 1, 2, 0xFFFFFFFF, u32(rng())};
+        const std::string k = hex(numbers[pick(std::size(numbers))]);
+        const std::string op = std::array{"==", "!=", "<", "<=", ">", ">="}[pick(6)];
+        const std::string compared = pick(7) == 0 ? text : pick(2) ? text + op + k : k + op + text;
+        return pick(3) == 0 ? std::string("!(").append(compared).append(")") : compared;
+    }
 };
 
 } // namespace
@@ -139,10 +174,33 @@ TEST(Expression, RandomExpressionsAgreeWithCpp) {
             std::string error;
             ASSERT_TRUE(Expression::compile(text, &g.labels, compiled, error)) << text << error;
             ASSERT_EQ(compiled.evaluate(c), e.value) << text;
+            ASSERT_TRUE(e.value == 0 || compiled.gate().open(c)) << text; // never closed wrongly
         }
     }
     EXPECT_TRUE(
         std::all_of(g.board.heat.begin(), g.board.heat.end(), [](u32 h) { return h == 0; }));
+}
+
+// Up to four comparisons joined by && (or negated and joined by || under !) decide the
+// gate exactly: it is open just when the expression holds.
+TEST(Expression, GateOfComparisonsIsExact) {
+    Generator g;
+    std::generate(g.board.memory.begin(), g.board.memory.end(), [&] { return g.rng() % 4; });
+    for (int i = 0; i < 20000; ++i) {
+        Mc6802& c = g.board.cpu;
+        c.A = u32(g.rng() % 4), c.B = u32(g.rng()), c.CC = u32(g.rng()) & 0x3F;
+        c.X = u32(g.rng() % 3), c.SP = u32(g.rng()), c.PC = u32(g.rng());
+        const bool negated = g.pick(3) == 0;
+        const auto term = [&] { return negated ? "!(" + g.comparison() + ")" : g.comparison(); };
+        std::string text = term();
+        for (u32 n = g.pick(StopGate::maxTests); n > 0; --n)
+            text += (negated ? " || " : " && ") + term();
+        if (negated) text = "!(" + text + ")";
+        Expression e;
+        std::string error;
+        ASSERT_TRUE(Expression::compile(text, nullptr, e, error)) << text << error;
+        ASSERT_EQ(e.gate().open(c), e.evaluate(c) != 0) << text;
+    }
 }
 
 // A register, flag or label name wins over hexadecimal, in any case; the word read wraps.
