@@ -1,7 +1,8 @@
 // Fuzzes the debugger's expressions on a board with random memory: the input's first 9 bytes
 // set the registers (A, B, CC, X, SP, PC), the rest is the text. Any text either compiles or
 // is refused with one short line; a compiled one evaluates the same twice, in parentheses and
-// negated, reading memory without changing it or its heat.
+// negated, reading memory without changing it or its heat, and its gate is open whenever its
+// value is not 0 (a closed gate would let the run loop pass a breakpoint that should stop).
 #include "cpu/Board.h"
 #include "debug/Expression.h"
 #include "debug/Labels.h"
@@ -42,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!e.empty());
     const std::uint32_t value = e.evaluate(cpu);
     FUZZ_CHECK(e.evaluate(cpu) == value);
+    FUZZ_CHECK(value == 0 || e.gate().open(cpu));
     Expression again;
     if (Expression::compile("(" + std::string(text) + ")", &labels, again, error))
         FUZZ_CHECK(again.evaluate(cpu) == value);
