@@ -328,8 +328,19 @@ class Expression::GateFinder {
         return true;
     }
 
+    static void flag(Test& t, std::uint32_t bit) {
+        byte(t, &Mc6802::CC);
+        t.mask = bit;
+    }
+
     static void push(StopGate& gate, const Test& t) {
         if (gate.count < StopGate::maxTests) gate.tests[gate.count++] = t;
+    }
+    // A test that t's value is 0 (zero) or is not.
+    static void zeroOrNot(StopGate& gate, Test t, bool zero) {
+        t.low = t.high = 0;
+        t.outside = !zero;
+        push(gate, t);
     }
 
     // Adds the tests that hold whenever the subexpression ending at i is non-zero (zero,
@@ -346,11 +357,8 @@ class Expression::GateFinder {
             add(right(i), negated, gate);
             return;
         case Code::Flag:
-            byte(t, &Mc6802::CC);
-            t.mask = step.value;
-            t.low = t.high = 0;
-            t.outside = !negated;
-            push(gate, t);
+            flag(t, step.value);
+            zeroOrNot(gate, t, negated);
             return;
         case Code::Less:
         case Code::LessEqual:
@@ -359,10 +367,7 @@ class Expression::GateFinder {
         case Code::Equal:
         case Code::NotEqual: compare(i, negated, gate); return;
         default:
-            if (!source(i, t)) return;
-            t.low = t.high = 0;
-            t.outside = !negated;
-            push(gate, t);
+            if (source(i, t)) zeroOrNot(gate, t, negated);
             return;
         }
     }
@@ -400,11 +405,9 @@ class Expression::GateFinder {
         if (e.steps[side].code == Code::Flag) { // 0 or 1: which of them passes
             const bool zero = relation(code, 0, k), one = relation(code, 1, k);
             if (zero && one) return;
-            byte(t, &Mc6802::CC);
-            t.mask = e.steps[side].value;
-            t.low = t.high = 0;
-            t.outside = !zero; // neither passing: CC & bit is never outside 0..max
-            if (!zero && !one) t.high = 0xFFFFFFFF;
+            flag(t, e.steps[side].value);
+            if (zero != one) return zeroOrNot(gate, t, zero);
+            t.outside = true; // neither passing: nothing lies outside 0..max
             push(gate, t);
             return;
         }
