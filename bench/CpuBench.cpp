@@ -64,7 +64,7 @@ void place(std::vector<std::uint8_t>& memory, std::uint16_t address,
 // Debugged runs the processor through the debugger's checked loop with eight breakpoints and
 // eight watchpoints set where the program never goes or writes.
 // Conditional does the same with eight conditional breakpoints on the loop's own instructions,
-// whose conditions never hold: each is evaluated whenever PC passes its address.
+// whose conditions never hold: each is tested whenever PC passes its address.
 // Unreached sets the eight conditional breakpoints where the program never goes; Recorded is
 // runUntil with a history for back attached, as in the App.
 enum class Loop { Step, RunUntil, Debugged, Conditional, Unreached, Recorded };
