@@ -6,7 +6,8 @@
 #include <cstring>
 
 static std::uint16_t irqOf(const Labels& labels) {
-    return labels.find("irq") != nullptr ? labels.find("irq")->address : 0;
+    const Labels::Entry* irq = labels.find("irq");
+    return irq != nullptr ? irq->address : 0;
 }
 
 static void iterateUntilNoticeChanges(App& app) {

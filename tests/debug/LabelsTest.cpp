@@ -99,7 +99,11 @@ TEST(Labels, DataLinesOfTheDemoListing) {
     const unsigned ncmd =
         std::stoul(listing.substr(listing.rfind('\n', ncmdAt) + 3, 4), nullptr, 16);
 
-    const auto address = [&](const char* name) { return labels.find(name)->address; };
+    const auto address = [&](const char* name) {
+        const Labels::Entry* e = labels.find(name);
+        EXPECT_NE(e, nullptr) << name;
+        return e != nullptr ? e->address : std::uint16_t{0};
+    };
     const Labels::Data* table = labels.dataAt(address("cmdtab"));
     ASSERT_NE(table, nullptr);
     EXPECT_TRUE(table->kind == Labels::Data::Kind::Words &&
