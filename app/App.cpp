@@ -5,8 +5,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -210,7 +212,8 @@ bool App::iterate() {
     const double elapsed = static_cast<double>(SDL_GetPerformanceCounter() - start) /
                            static_cast<double>(SDL_GetPerformanceFrequency());
     const double pad = framePadding(elapsed, presentWaits);
-    if (pad > 0) SDL_Delay(static_cast<Uint32>(pad * 1000.0));
+    // Slept to the microsecond: whole milliseconds, rounded down, made frames up to 1 ms short.
+    if (pad > 0) std::this_thread::sleep_for(std::chrono::duration<double>(pad));
     return keepRunning;
 }
 
