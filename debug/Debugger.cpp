@@ -25,6 +25,17 @@ bool covers(DebugStatus::Access access, DebugStatus::Access wanted) {
     return (static_cast<unsigned>(access) & static_cast<unsigned>(wanted)) != 0;
 }
 
+// The registers after an instruction or an interrupt entry, into its trace record.
+void takeRegisters(TraceRecord& r, const Mc6802& cpu) {
+    r.cycles = cpu.cycleCount;
+    r.x = cpu.X;
+    r.sp = cpu.SP;
+    r.a = cpu.A;
+    r.b = cpu.B;
+    r.cc = cpu.CC;
+    r.set = cpu.instructionSet;
+}
+
 } // namespace
 
 bool Debugger::refuse(DebugStatus::Stop list, std::uint16_t address) {
@@ -200,7 +211,7 @@ void Debugger::interrupt(Mc6802& cpu, TraceRing* trace) {
     }
 }
 
-void Debugger::enterInterrupt(Mc6802& cpu, const TraceRing* trace) {
+void Debugger::enterInterrupt(Mc6802& cpu, TraceRing* trace) {
     const std::uint16_t from = cpu.PC;
     cpu.irq();
     if (trace == nullptr) return;
@@ -209,14 +220,8 @@ void Debugger::enterInterrupt(Mc6802& cpu, const TraceRing* trace) {
     r.interrupt = true;
     r.from = from;
     r.pc = cpu.PC;
-    r.cycles = cpu.cycleCount;
-    r.x = cpu.X;
-    r.sp = cpu.SP;
-    r.a = cpu.A;
-    r.b = cpu.B;
-    r.cc = cpu.CC;
-    r.set = cpu.instructionSet;
-    if (++batched == traceBatch) flush(const_cast<TraceRing*>(trace));
+    takeRegisters(r, cpu);
+    if (++batched == traceBatch) flush(trace);
 }
 
 bool Debugger::stepOver(Mc6802& cpu) {
@@ -239,7 +244,7 @@ void Debugger::started(const Mc6802& cpu) {
     resumeAt = cpu.PC;
 }
 
-std::uint8_t Debugger::execute(Mc6802& cpu, const TraceRing* trace) {
+std::uint8_t Debugger::execute(Mc6802& cpu, TraceRing* trace) {
     if (trace == nullptr) { // the one-instruction loop's common case: no record to fill
         const std::uint8_t opcode = cpu.memory[cpu.PC];
         cpu.step();
@@ -254,13 +259,7 @@ std::uint8_t Debugger::execute(Mc6802& cpu, const TraceRing* trace) {
     cpu.step();
     if (traced) {
         r.interrupt = false;
-        r.cycles = cpu.cycleCount;
-        r.x = cpu.X;
-        r.sp = cpu.SP;
-        r.a = cpu.A;
-        r.b = cpu.B;
-        r.cc = cpu.CC;
-        r.set = cpu.instructionSet;
+        takeRegisters(r, cpu);
         ++batched;
     }
     return r.bytes[0];

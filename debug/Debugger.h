@@ -113,11 +113,11 @@ class Debugger {
                (breakIf[mark - 1u].empty() || breakIf[mark - 1u].evaluate(cpu) != 0);
     }
     // Executes one instruction and, with a trace, batches its record; returns its opcode.
-    std::uint8_t execute(Mc6802& cpu, const TraceRing* trace);
+    std::uint8_t execute(Mc6802& cpu, TraceRing* trace);
     // Enters the interrupt routine and marks it in the trace.
-    void enterInterrupt(Mc6802& cpu, const TraceRing* trace);
+    void enterInterrupt(Mc6802& cpu, TraceRing* trace);
     // A held request is taken once the program has cleared I.
-    void takeHeld(Mc6802& cpu, const TraceRing* trace) {
+    void takeHeld(Mc6802& cpu, TraceRing* trace) {
         if (status.irqHeld && (cpu.CC & Mc6802::flagI) == 0) [[unlikely]] {
             status.irqHeld = false;
             enterInterrupt(cpu, trace);
