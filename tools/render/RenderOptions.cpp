@@ -20,7 +20,7 @@ constexpr const char* usage =
     "  -c, --command N        store N (0-255, decimal or 0x..) at 0x0402 (PIA port B) and raise\n"
     "                         the interrupt, as typing S and the byte does in hummbox, except\n"
     "                         that a request made while the program masks interrupts is held\n"
-    "                         (see --irq-at), where hummbox drops it\n"
+    "                         (see --irq-at), where hummbox drops it unless told irq hold\n"
     "  -i, --irq-at T[,T...]  raise the interrupt at these times, in seconds after reset\n"
     "                         (default with --command: 0). A request is served at the first\n"
     "                         1,024-sample buffer boundary at which the program has interrupts\n"
